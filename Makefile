@@ -1,0 +1,38 @@
+# The two commands: `make test` and `make run`. Everything else is a step of theirs.
+.PHONY: test run bootstrap configure build build-native build-win64 bench clean format
+
+NATIVE := build/native
+WIN64  := build/win64
+CMAKE_GEN := -G Ninja
+
+test: build
+	@scripts/run-tests
+
+run: build
+	@scripts/demo
+
+bootstrap:
+	@scripts/bootstrap
+
+configure: bootstrap
+	@[ -f $(NATIVE)/build.ninja ] || cmake -S . -B $(NATIVE) $(CMAKE_GEN) >/dev/null
+	@[ -f $(WIN64)/build.ninja ] || cmake -S . -B $(WIN64) $(CMAKE_GEN) \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
+
+build: configure build-native build-win64
+
+build-native:
+	@cmake --build $(NATIVE)
+
+build-win64:
+	@cmake --build $(WIN64)
+
+bench: configure
+	@cmake --build $(NATIVE)
+	@scripts/bench
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,66 @@
+# Linux tree: the portable engine with native adapters, its tests (sanitized), fuzzers, benchmarks.
+set(VX_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+
+vx_library(vexaro_core ${VX_CORE_SOURCES})
+vx_library(vexaro_posix ${VX_POSIX_SOURCES})
+target_link_libraries(vexaro_posix PUBLIC vexaro_core)
+
+# The same sources again with sanitizers for the test binaries.
+vx_library(vexaro_core_san ${VX_CORE_SOURCES})
+vx_library(vexaro_posix_san ${VX_POSIX_SOURCES})
+foreach(t vexaro_core_san vexaro_posix_san)
+  target_compile_options(${t} PRIVATE ${VX_SANITIZE})
+endforeach()
+target_link_libraries(vexaro_posix_san PUBLIC vexaro_core_san)
+find_package(Threads REQUIRED)
+target_link_libraries(vexaro_core_san PUBLIC Threads::Threads)
+target_link_libraries(vexaro_core PUBLIC Threads::Threads)
+
+function(vx_test_paths target)
+  target_compile_definitions(${target} PRIVATE
+    VX_FIXTURES_DIR="${CMAKE_SOURCE_DIR}/tests/fixtures"
+    VX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    VX_BUILD_DIR="${CMAKE_BINARY_DIR}")
+endfunction()
+
+if(VX_NATIVE_TEST_SOURCES)
+  add_executable(native_tests ${VX_NATIVE_TEST_SOURCES})
+  target_compile_options(native_tests PRIVATE ${VX_SANITIZE})
+  target_link_options(native_tests PRIVATE ${VX_SANITIZE})
+  target_link_libraries(native_tests PRIVATE vexaro_posix_san vexaro_core_san gmock gtest_main)
+  vx_test_paths(native_tests)
+  set_target_properties(native_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  gtest_discover_tests(native_tests DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1")
+endif()
+
+# Fuzz targets: tests/fuzz/<name>_fuzz.cpp, driven by our small driver over a seed corpus and a
+# fixed-seed batch of mutations (libFuzzer is not needed to run them in CI).
+file(GLOB vx_fuzz_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
+if(vx_fuzz_sources AND EXISTS ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_driver.cpp)
+  foreach(src ${vx_fuzz_sources})
+    get_filename_component(name ${src} NAME_WE)
+    string(REGEX REPLACE "_fuzz$" "" stem ${name})
+    add_executable(${name} ${src} ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_driver.cpp)
+    target_compile_options(${name} PRIVATE ${VX_SANITIZE})
+    target_link_options(${name} PRIVATE ${VX_SANITIZE})
+    target_link_libraries(${name} PRIVATE vexaro_posix_san vexaro_core_san)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+    add_test(NAME fuzz.${stem}
+      COMMAND ${name} ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${stem} 20000)
+  endforeach()
+endif()
+
+# Benchmarks: bench/<name>_bench.cpp, optimised and unsanitized; not part of the test run.
+find_package(benchmark QUIET)
+file(GLOB vx_bench_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*_bench.cpp)
+if(benchmark_FOUND)
+  foreach(src ${vx_bench_sources})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    target_compile_options(${name} PRIVATE -O2)
+    target_link_libraries(${name} PRIVATE vexaro_posix vexaro_core benchmark::benchmark)
+    vx_test_paths(${name})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  endforeach()
+endif()

@@ -1,0 +1,56 @@
+# Windows tree: the engine, the Win32 layer and adapters, the programs, and the tests run under Wine.
+set(VX_WIN_LIBS ole32 oleaut32 uuid comctl32 comdlg32 shell32 shlwapi wininet advapi32 gdi32 user32 uxtheme)
+add_link_options(-static -static-libgcc -static-libstdc++)
+add_compile_definitions(WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800 NOMINMAX)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/src/resources -I${CMAKE_SOURCE_DIR}/src -I${CMAKE_BINARY_DIR}")
+
+vx_library(vexaro_core ${VX_CORE_SOURCES})
+vx_library(vexaro_win ${VX_WIN_SOURCES})
+target_link_libraries(vexaro_win PUBLIC vexaro_core ${VX_WIN_LIBS})
+
+set(VX_VEXARO_RC ${CMAKE_SOURCE_DIR}/src/resources/vexaro.rc)
+set(VX_RUNTIME_DIR ${CMAKE_BINARY_DIR}/bin)
+
+# Vexaro.exe: the entry point plus the resources.
+file(GLOB vx_vexaro_main CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/win/*_main.cpp)
+if(vx_vexaro_main AND EXISTS ${VX_VEXARO_RC})
+  add_executable(Vexaro WIN32 ${vx_vexaro_main} ${VX_VEXARO_RC})
+  target_link_libraries(Vexaro PRIVATE vexaro_win vexaro_core)
+  set_target_properties(Vexaro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VX_RUNTIME_DIR})
+endif()
+
+# Quenta.dll: the band module, when its sources exist.
+file(GLOB vx_quenta_rc CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/resources/quenta.rc)
+if(VX_QUENTA_SOURCES)
+  add_library(Quenta SHARED ${VX_QUENTA_SOURCES} ${vx_quenta_rc})
+  target_link_libraries(Quenta PRIVATE vexaro_core ${VX_WIN_LIBS})
+  set_target_properties(Quenta PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${VX_RUNTIME_DIR})
+endif()
+
+function(vx_test_paths target)
+  target_compile_definitions(${target} PRIVATE
+    VX_FIXTURES_DIR="Z:${CMAKE_SOURCE_DIR}/tests/fixtures"
+    VX_SOURCE_DIR="Z:${CMAKE_SOURCE_DIR}"
+    VX_BUILD_DIR="Z:${CMAKE_BINARY_DIR}"
+    VX_RUNTIME_DIR="Z:${VX_RUNTIME_DIR}")
+endfunction()
+
+# Windows tests: adapters and windows, run one case per Wine process. They share one desktop,
+# so they never run in parallel with each other.
+if(VX_WIN_TEST_SOURCES)
+  add_executable(win_tests ${VX_WIN_TEST_SOURCES} ${VX_VEXARO_RC})
+  target_link_libraries(win_tests PRIVATE vexaro_win vexaro_core gmock gtest_main)
+  vx_test_paths(win_tests)
+  set_target_properties(win_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VX_RUNTIME_DIR})
+  gtest_discover_tests(win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    PROPERTIES RESOURCE_LOCK desktop TIMEOUT 300)
+endif()
+
+# Whole-program runs: tests/e2e/<name>.sh, given the folder of the built programs.
+file(GLOB vx_e2e_scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.sh)
+foreach(script ${vx_e2e_scripts})
+  get_filename_component(name ${script} NAME_WE)
+  add_test(NAME e2e.${name} COMMAND bash ${script})
+  set_tests_properties(e2e.${name} PROPERTIES RESOURCE_LOCK desktop TIMEOUT 600
+    ENVIRONMENT "VX_BIN_DIR=${VX_RUNTIME_DIR};VX_SOURCE_DIR=${CMAKE_SOURCE_DIR};VX_WINE_RUN=${CMAKE_SOURCE_DIR}/scripts/wine-run")
+endforeach()
