@@ -29,6 +29,8 @@ macro(vx_collect_sources)
   list(FILTER VX_QUENTA_SOURCES EXCLUDE REGEX "_main\\.cpp$")
   file(GLOB VX_NATIVE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
   file(GLOB VX_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
+  # Test helpers shared by both suites and the benchmarks (loopback servers, fixtures).
+  file(GLOB VX_TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 endmacro()
 
 # A static library target that tolerates an empty source list while modules are being added.

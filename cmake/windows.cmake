@@ -38,8 +38,9 @@ endfunction()
 # Windows tests: adapters and windows, run one case per Wine process. They share one desktop,
 # so they never run in parallel with each other.
 if(VX_WIN_TEST_SOURCES)
-  add_executable(win_tests ${VX_WIN_TEST_SOURCES} ${VX_VEXARO_RC})
-  target_link_libraries(win_tests PRIVATE vexaro_win vexaro_core gmock gtest_main)
+  add_executable(win_tests ${VX_WIN_TEST_SOURCES} ${VX_TEST_SUPPORT_SOURCES} ${VX_VEXARO_RC})
+  target_link_libraries(win_tests PRIVATE vexaro_win vexaro_core gmock gtest_main ws2_32)
+  target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   vx_test_paths(win_tests)
   set_target_properties(win_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VX_RUNTIME_DIR})
   gtest_discover_tests(win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
