@@ -1,0 +1,860 @@
+#include "xml/xml_doc.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/mbcs.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VX_XML_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VX_XML_ASAN 1
+#endif
+#endif
+#if defined(VX_XML_ASAN)
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace vx {
+
+namespace {
+
+constexpr std::string_view kWhitespace = " \t\n\r";
+constexpr std::string_view kDelimiters = "<>=\\/?!";
+
+bool isWhitespace(unsigned char c) {
+    return kWhitespace.find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+bool isDelimiter(unsigned char c) {
+    return kDelimiters.find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+// A name that scans back as exactly one unquoted token, so that the written document reads
+// back with the same structure.
+bool isValidName(const char* name) {
+    if (name == nullptr || *name == '\0') {
+        return false;
+    }
+    for (const char* p = name; *p != '\0'; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (isWhitespace(c) || isDelimiter(c) || c == '"') {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct Entity {
+    std::string_view name;  // after the '&'
+    char value;
+};
+
+// Decoding tries the names in this order; escaping uses the same table.
+constexpr Entity kEntities[] = {
+    {"lt;", '<'}, {"amp;", '&'}, {"gt;", '>'}, {"apos;", '\''}, {"quot;", '"'},
+};
+
+const ElementSpan kNoSpan{};
+
+}  // namespace
+
+XmlDoc::XmlDoc() {
+    setText(nullptr);
+}
+
+XmlDoc::~XmlDoc() {
+    unpoisonBuffer();
+}
+
+// ---- text buffer ----------------------------------------------------------------------------
+
+// The bytes between the text's end and the buffer's end are marked unaddressable in sanitized
+// builds, so any read past the text is reported even after the buffer has grown.
+void XmlDoc::poisonSlack() const {
+#if defined(VX_XML_ASAN)
+    if (text_ && capacity_ > length_) {
+        ASAN_POISON_MEMORY_REGION(text_.get() + length_, static_cast<size_t>(capacity_ - length_));
+    }
+#endif
+}
+
+void XmlDoc::unpoisonBuffer() const {
+#if defined(VX_XML_ASAN)
+    if (text_ && capacity_ > 0) {
+        ASAN_UNPOISON_MEMORY_REGION(text_.get(), static_cast<size_t>(capacity_));
+    }
+#endif
+}
+
+void XmlDoc::assignText(const char* data, int32_t length) {
+    unpoisonBuffer();
+    text_.reset(length > 0 ? new char[static_cast<size_t>(length)] : nullptr);
+    length_ = length;
+    capacity_ = length;
+    if (length > 0) {
+        std::memcpy(text_.get(), data, static_cast<size_t>(length));
+    }
+}
+
+bool XmlDoc::replaceText(int32_t offset, int32_t count, std::string_view insert) {
+    offset = std::clamp(offset, 0, length_);
+    count = std::clamp(count, 0, length_ - offset);
+    const int64_t newLength = int64_t{length_} - count + static_cast<int64_t>(insert.size());
+    if (newLength > static_cast<int64_t>(kMaxTextLength)) {
+        return false;
+    }
+    const auto tailFrom = static_cast<size_t>(offset + count);
+    const size_t tailSize = static_cast<size_t>(length_) - tailFrom;
+    const size_t tailTo = static_cast<size_t>(offset) + insert.size();
+    unpoisonBuffer();
+    if (newLength > capacity_) {
+        const int64_t grown = std::max<int64_t>(newLength, int64_t{capacity_} * 2);
+        const auto newCapacity =
+            static_cast<int32_t>(std::min<int64_t>(grown, static_cast<int64_t>(kMaxTextLength)));
+        std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(newCapacity)]);
+        if (offset > 0) {
+            std::memcpy(buffer.get(), text_.get(), static_cast<size_t>(offset));
+        }
+        if (tailSize > 0) {
+            std::memcpy(buffer.get() + tailTo, text_.get() + tailFrom, tailSize);
+        }
+        text_ = std::move(buffer);
+        capacity_ = newCapacity;
+    } else if (tailSize > 0 && tailFrom != tailTo) {
+        std::memmove(text_.get() + tailTo, text_.get() + tailFrom, tailSize);
+    }
+    if (!insert.empty()) {
+        std::memcpy(text_.get() + offset, insert.data(), insert.size());
+    }
+    length_ = static_cast<int32_t>(newLength);
+    poisonSlack();
+    return true;
+}
+
+// ---- scanning -------------------------------------------------------------------------------
+
+int32_t XmlDoc::charLengthAt(int32_t pos) const {
+    return static_cast<int32_t>(
+        mbcs::charLength(text_.get(), static_cast<size_t>(length_), static_cast<size_t>(pos)));
+}
+
+bool XmlDoc::findChar(int32_t& pos, char ch) const {
+    while (pos < length_ && text_[pos] != ch) {
+        pos += charLengthAt(pos);
+    }
+    return pos < length_;
+}
+
+int32_t XmlDoc::findString(int32_t from, std::string_view needle) const {
+    if (from < 0 || from >= length_) {
+        return -1;
+    }
+    const std::string_view haystack(text_.get() + from, static_cast<size_t>(length_ - from));
+    const size_t found = haystack.find(needle);
+    return found == std::string_view::npos ? -1 : from + static_cast<int32_t>(found);
+}
+
+// Found and FoundAtEnd both deliver a token; FoundAtEnd is a token that runs up to the very
+// end of the text, which the parser treats as no token at all.
+XmlDoc::Scan XmlDoc::scanToken(Token& token) const {
+    int32_t pos = std::max(token.next, 0);
+    while (pos < length_ && isWhitespace(byteAt(pos))) {
+        ++pos;
+    }
+    token.quoted = false;
+    if (pos >= length_) {
+        token.next = length_;
+        return Scan::None;
+    }
+    if (text_[pos] == '"') {
+        token.begin = pos + 1;
+        pos = token.begin;
+        findChar(pos, '"');
+        token.end = pos - 1;
+        if (pos < length_) {
+            ++pos;
+        }
+        token.quoted = true;
+    } else {
+        token.begin = pos;
+        while (pos < length_ && !isDelimiter(byteAt(pos)) && !isWhitespace(byteAt(pos))) {
+            pos += charLengthAt(pos);
+        }
+        if (pos == token.begin) {
+            ++pos;
+        }
+        token.end = pos - 1;
+    }
+    token.next = pos;
+    return pos < length_ ? Scan::Found : Scan::FoundAtEnd;
+}
+
+bool XmlDoc::tokenEquals(const Token& token, std::string_view value) const {
+    if (token.begin > token.end) {
+        return value.empty();
+    }
+    const auto size = static_cast<size_t>(token.end - token.begin + 1);
+    return size == value.size() && std::memcmp(text_.get() + token.begin, value.data(), size) == 0;
+}
+
+std::string XmlDoc::tokenText(const Token& token) const {
+    if (token.begin > token.end) {
+        return {};
+    }
+    return std::string(text_.get() + token.begin, static_cast<size_t>(token.end - token.begin + 1));
+}
+
+bool XmlDoc::tagNameEquals(int32_t index, std::string_view name) const {
+    Token token;
+    token.next = spans_[index].startTagBegin + 1;
+    return scanToken(token) != Scan::None && tokenEquals(token, name);
+}
+
+bool XmlDoc::isEmptyElement(int32_t index) const {
+    const ElementSpan& s = spans_[index];
+    return int64_t{s.startTagEnd} == int64_t{s.endTagBegin} + 1;
+}
+
+// ---- index ----------------------------------------------------------------------------------
+
+const ElementSpan& XmlDoc::span(int32_t index) const {
+    if (index < 0 || index >= nextFree_) {
+        return kNoSpan;
+    }
+    return spans_[index];
+}
+
+void XmlDoc::ensureSpanCapacity(std::size_t count) {
+    if (spans_.size() < count) {
+        spans_.reserve(count);
+        spans_.resize(count);
+    }
+}
+
+int32_t XmlDoc::takeSpan() {
+    if (static_cast<size_t>(nextFree_) == spans_.size()) {
+        ensureSpanCapacity(spans_.size() + spans_.size() / 2);
+    }
+    return nextFree_++;
+}
+
+void XmlDoc::clearIndex() {
+    spans_[0] = ElementSpan{};
+    nextFree_ = 1;
+    resetPosition();
+}
+
+bool XmlDoc::hasRoot() const {
+    return !spans_.empty() && spans_[0].firstChild != 0;
+}
+
+void XmlDoc::resetPosition() {
+    currentPos_ = 0;
+    childPos_ = 0;
+    depth_ = 0;
+}
+
+// ---- parsing --------------------------------------------------------------------------------
+
+bool XmlDoc::setText(const char* text) {
+    return setText(text, text != nullptr ? std::strlen(text) : 0);
+}
+
+bool XmlDoc::setText(const std::string& text) {
+    return setText(text.data(), text.size());
+}
+
+bool XmlDoc::setText(const char* data, std::size_t length) {
+    nextFree_ = 1;
+    resetPosition();
+    if (data == nullptr) {
+        length = 0;
+    }
+    if (length > kMaxTextLength) {
+        assignText(nullptr, 0);
+        ensureSpanCapacity(8);
+        errorText_ = "Document too large";
+        clearIndex();
+        return false;
+    }
+    assignText(data, static_cast<int32_t>(length));
+    ensureSpanCapacity(length / 64 + 8);
+    if (length > 0) {
+        spans_[0] = ElementSpan{};
+        const int32_t root = parseDocument();
+        if (root > 0) {
+            spans_[0].firstChild = root;
+            resetPosition();
+            return true;
+        }
+        if (root == 0) {
+            errorText_ = "Unexpected end tag";
+        }
+    }
+    clearIndex();
+    return false;
+}
+
+int32_t XmlDoc::fail(const std::string& message) {
+    errorText_ = message;
+    return -1;
+}
+
+// One element per step, without recursion, so nesting depth is bounded only by the text.
+// `parent` is the element whose children are being read (0 while reading the root), and
+// `lastChild` holds, for each open element, its most recently linked child.
+int32_t XmlDoc::parseDocument() {
+    std::vector<int32_t> lastChild;
+    int32_t parent = 0;
+    for (;;) {
+        const int32_t i = takeSpan();
+        spans_[i].parent = parent;
+        spans_[i].firstChild = 0;
+        spans_[i].nextSibling = 0;
+
+        int32_t scan = spans_[parent].endTagBegin;
+        bool haveName = false;
+        bool parentEnds = false;
+        while (!haveName) {
+            if (!findChar(scan, '<')) {
+                return fail("Element tag not found");
+            }
+            spans_[i].startTagBegin = scan;
+            spans_[parent].endTagBegin = scan;
+            Token token;
+            token.next = scan + 1;
+            if (scanToken(token) != Scan::Found) {
+                return fail("Abrupt end within tag");
+            }
+            if (token.quoted) {
+                return fail("Tag starts with quote");
+            }
+            std::string_view terminator = ">";
+            const char first = text_[token.begin];
+            if (first == '?') {
+                terminator = "?>";
+            } else if (first == '!') {
+                const char after = token.next < length_ ? text_[token.next] : '\0';
+                terminator = after == '[' ? "]]>" : after == '-' ? "-->" : ">";
+            } else if (first == '/') {
+                parentEnds = true;
+                break;
+            } else {
+                haveName = true;
+            }
+            const int32_t found = findString(token.next, terminator);
+            if (found < 0) {
+                return fail("End of tag not found");
+            }
+            scan = found;
+        }
+
+        int32_t result = 0;
+        if (parentEnds) {
+            giveBackSpan();
+        } else {
+            ElementSpan& s = spans_[i];
+            s.startTagEnd = scan;
+            if (text_[scan - 1] == '/') {
+                s.endTagBegin = scan - 1;
+                s.endTagEnd = scan;
+                int32_t next = scan;
+                findChar(next, '<');
+                s.nextMarkup = next;
+                result = i;
+            } else {
+                // Read the children of i first; i is finished once its end tag is reached.
+                s.endTagBegin = scan + 1;
+                lastChild.push_back(0);
+                parent = i;
+                continue;
+            }
+        }
+
+        for (;;) {
+            if (parent == 0) {
+                return result;
+            }
+            if (result > 0) {
+                int32_t& previous = lastChild.back();
+                if (previous == 0) {
+                    spans_[parent].firstChild = result;
+                } else {
+                    spans_[previous].nextSibling = result;
+                }
+                previous = result;
+                spans_[parent].endTagBegin = spans_[result].endTagEnd + 1;
+                break;
+            }
+            if (!closeElement(parent)) {
+                return -1;
+            }
+            lastChild.pop_back();
+            result = parent;
+            parent = spans_[parent].parent;
+        }
+    }
+}
+
+// Reads the end tag of an element whose children are all read; endTagBegin is at its '<'.
+bool XmlDoc::closeElement(int32_t index) {
+    const std::string name = tagNameAt(index);
+    int32_t pos = spans_[index].endTagBegin;
+    if (!findChar(pos, '<')) {
+        fail("End tag of " + name + " element not found");
+        return false;
+    }
+    spans_[index].endTagBegin = pos;
+
+    Token token;
+    token.next = pos + 1;
+    Token last;
+    int count = 0;
+    bool closed = false;
+    for (;;) {
+        const Scan scan = scanToken(token);
+        if (scan == Scan::None) {
+            break;
+        }
+        ++count;
+        if (count == 1 && !token.quoted && text_[token.begin] != '/') {
+            fail("Expecting end tag of element " + name);
+            return false;
+        }
+        if (count == 2 && !token.quoted && !tokenEquals(token, name)) {
+            fail("End tag does not correspond to " + name);
+            return false;
+        }
+        last = token;
+        if (!token.quoted && text_[token.begin] == '>') {
+            closed = true;
+            break;
+        }
+        if (scan == Scan::FoundAtEnd) {
+            break;
+        }
+    }
+    // An end tag must be closed by its '>': a file cut off inside its last end tag is
+    // reported rather than read as complete.
+    if (count < 2 || !closed) {
+        fail("End tag not completed for element " + name);
+        return false;
+    }
+    spans_[index].endTagEnd = last.begin;
+    int32_t next = last.begin;
+    findChar(next, '<');
+    spans_[index].nextMarkup = next;
+    return true;
+}
+
+// ---- navigation -----------------------------------------------------------------------------
+
+int32_t XmlDoc::walkSiblings(int32_t candidate, const char* name) const {
+    if (name == nullptr || *name == '\0') {
+        return candidate;
+    }
+    const std::string_view wanted(name);
+    while (candidate != 0 && !tagNameEquals(candidate, wanted)) {
+        candidate = spans_[candidate].nextSibling;
+    }
+    return candidate;
+}
+
+bool XmlDoc::findSibling(const char* name) {
+    const int32_t candidate =
+        currentPos_ != 0 ? spans_[currentPos_].nextSibling : (hasRoot() ? spans_[0].firstChild : 0);
+    const int32_t found = walkSiblings(candidate, name);
+    if (found == 0) {
+        return false;
+    }
+    currentPos_ = found;
+    childPos_ = 0;
+    return true;
+}
+
+bool XmlDoc::findChild(const char* name) {
+    if (currentPos_ == 0) {
+        findSibling(nullptr);
+        if (currentPos_ == 0) {
+            return false;
+        }
+    }
+    if (isEmptyElement(currentPos_)) {
+        return false;
+    }
+    const int32_t candidate =
+        childPos_ != 0 ? spans_[childPos_].nextSibling : spans_[currentPos_].firstChild;
+    const int32_t found = walkSiblings(candidate, name);
+    if (found == 0) {
+        return false;
+    }
+    childPos_ = found;
+    return true;
+}
+
+bool XmlDoc::enterChild() {
+    if (childPos_ == 0) {
+        findChild(nullptr);
+        if (childPos_ == 0) {
+            return false;
+        }
+    }
+    currentPos_ = childPos_;
+    childPos_ = 0;
+    ++depth_;
+    return true;
+}
+
+bool XmlDoc::leaveToParent() {
+    if (currentPos_ == 0 || depth_ < 1) {
+        return false;
+    }
+    childPos_ = currentPos_;
+    currentPos_ = spans_[currentPos_].parent;
+    --depth_;
+    return true;
+}
+
+// ---- reading --------------------------------------------------------------------------------
+
+std::string XmlDoc::getText() const {
+    return length_ > 0 ? std::string(text_.get(), static_cast<size_t>(length_)) : std::string();
+}
+
+std::string XmlDoc::getChildData() const {
+    return dataAt(childPos_);
+}
+
+std::string XmlDoc::getChildAttribute(const char* name) const {
+    return attributeAt(childPos_, name);
+}
+
+std::string XmlDoc::tagNameAt(int32_t index) const {
+    if (index <= 0 || index >= nextFree_) {
+        return {};
+    }
+    Token token;
+    token.next = spans_[index].startTagBegin + 1;
+    if (scanToken(token) == Scan::None) {
+        return {};
+    }
+    return tokenText(token);
+}
+
+std::string XmlDoc::dataAt(int32_t index) const {
+    if (index <= 0 || index >= nextFree_) {
+        return {};
+    }
+    const ElementSpan& s = spans_[index];
+    if (s.firstChild != 0 || isEmptyElement(index)) {
+        return {};
+    }
+    Token token;
+    token.next = s.startTagEnd + 1;
+    if (scanToken(token) != Scan::None && !token.quoted && tokenEquals(token, "<") &&
+        int64_t{token.begin} + 11 < s.endTagBegin &&
+        std::memcmp(text_.get() + token.begin + 1, "![CDATA[", 8) == 0) {
+        const int32_t close = findString(token.next, "]]>");
+        if (close >= 0 && close < s.endTagBegin) {
+            const int32_t from = token.begin + 9;
+            return std::string(text_.get() + from, static_cast<size_t>(close - from));
+        }
+    }
+    return unescapeText(s.startTagEnd + 1, s.endTagBegin - 1);
+}
+
+std::string XmlDoc::attributeAt(int32_t index, const char* name) const {
+    if (name == nullptr || index <= 0 || index >= nextFree_) {
+        return {};
+    }
+    const std::string_view wanted(name);
+    Token token;
+    token.next = spans_[index].startTagBegin + 1;
+    int32_t number = 0;
+    int32_t matched = -1;
+    for (; scanToken(token) != Scan::None; ++number) {
+        if (!token.quoted) {
+            const char first = text_[token.begin];
+            if (first == '>' || first == '/') {
+                return {};
+            }
+            if (matched < 0 && number >= 1 && !tokenEquals(token, "=") &&
+                tokenEquals(token, wanted)) {
+                matched = number;
+            }
+        } else if (matched >= 0 && number == matched + 2) {
+            return unescapeText(token.begin, token.end);
+        }
+    }
+    return {};
+}
+
+std::string XmlDoc::unescapeText(int32_t begin, int32_t end) const {
+    begin = std::max(begin, 0);
+    end = std::min(end, length_ - 1);
+    std::string out;
+    if (begin > end) {
+        return out;
+    }
+    out.reserve(static_cast<size_t>(end - begin + 1));
+    int32_t pos = begin;
+    while (pos <= end) {
+        if (text_[pos] == '&') {
+            bool decoded = false;
+            for (const Entity& entity : kEntities) {
+                const auto size = static_cast<int32_t>(entity.name.size());
+                if (int64_t{pos} + size <= end &&
+                    std::memcmp(text_.get() + pos + 1, entity.name.data(), entity.name.size()) ==
+                        0) {
+                    out.push_back(entity.value);
+                    pos += 1 + size;
+                    decoded = true;
+                    break;
+                }
+            }
+            if (!decoded) {
+                out.push_back('&');
+                ++pos;
+            }
+            continue;
+        }
+        // A double-byte character is copied whole, but never beyond `end`.
+        const int32_t size = std::min(charLengthAt(pos), end - pos + 1);
+        out.append(text_.get() + pos, static_cast<size_t>(size));
+        pos += size;
+    }
+    return out;
+}
+
+// ---- building -------------------------------------------------------------------------------
+
+std::string XmlDoc::escapeText(std::string_view text, bool attributeMode) {
+    const std::string_view escaped = attributeMode ? "<&>'\"" : "<&>";
+    std::string out;
+    out.reserve(text.size() + text.size() / 10 + 7);
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t size = mbcs::charLength(text.data(), text.size(), pos);
+        const auto c = static_cast<unsigned char>(text[pos]);
+        if (size == 1 && pos + 1 == text.size() && mbcs::isLeadByte(c)) {
+            // Half a character: written out it would take the following '<' or '"' as its
+            // second byte and swallow the markup, so the document would not read back.
+            break;
+        }
+        if (size == 1 && escaped.find(static_cast<char>(c)) != std::string_view::npos) {
+            for (const Entity& entity : kEntities) {
+                if (entity.value == static_cast<char>(c)) {
+                    out.push_back('&');
+                    out.append(entity.name);
+                    break;
+                }
+            }
+        } else {
+            out.append(text.data() + pos, size);
+        }
+        pos += size;
+    }
+    return out;
+}
+
+bool XmlDoc::addSibling(const char* name, const char* data) {
+    const int32_t parent = currentPos_ != 0 ? spans_[currentPos_].parent : 0;
+    childPos_ = 0;
+    if (parent == 0 && hasRoot()) {
+        return false;
+    }
+    const int32_t added = insertElement(parent, currentPos_, name, data);
+    if (added == 0) {
+        return false;
+    }
+    currentPos_ = added;
+    return true;
+}
+
+bool XmlDoc::addChild(const char* name, const char* data) {
+    if (currentPos_ == 0) {
+        return false;
+    }
+    int32_t after = childPos_;
+    if (after == 0 && spans_[currentPos_].firstChild != 0) {
+        after = spans_[currentPos_].firstChild;
+        while (spans_[after].nextSibling != 0) {
+            after = spans_[after].nextSibling;
+        }
+    }
+    const int32_t added = insertElement(currentPos_, after, name, data);
+    if (added == 0) {
+        return false;
+    }
+    childPos_ = added;
+    return true;
+}
+
+bool XmlDoc::addChildAttribute(const char* name, const char* value) {
+    if (childPos_ == 0) {
+        return false;
+    }
+    return insertAttribute(childPos_, name, value) > 0;
+}
+
+int32_t XmlDoc::insertElement(int32_t parent, int32_t after, const char* name, const char* data) {
+    if (!isValidName(name) || parent < 0 || parent >= nextFree_ || after < 0 ||
+        after >= nextFree_) {
+        return 0;
+    }
+    if (after != 0 && spans_[after].parent != parent) {
+        return 0;
+    }
+    // Only one root: a new top-level element replaces whatever text held no root.
+    const bool topLevel = parent == 0;
+    if (topLevel && (hasRoot() || after != 0)) {
+        return 0;
+    }
+
+    const std::string_view nameView(name);
+    const size_t dataSize = data != nullptr ? std::strlen(data) : 0;
+    if (dataSize > kMaxTextLength) {
+        return 0;
+    }
+    const std::string escapedData = escapeText(std::string_view(data, dataSize), false);
+    std::string element;
+    element.reserve(nameView.size() * 2 + escapedData.size() + 8);
+    element.append("<").append(nameView);
+    if (escapedData.empty()) {
+        element.append("/>\r\n");
+    } else {
+        element.append(">").append(escapedData).append("</").append(nameView).append(">\r\n");
+    }
+
+    const bool opensParent =
+        !topLevel && after == 0 && spans_[parent].firstChild == 0 && isEmptyElement(parent);
+    std::string inserted;
+    if (opensParent) {
+        inserted.append(">\r\n").append(element).append("</").append(tagNameAt(parent));
+    }
+    const std::string& insertText = opensParent ? inserted : element;
+    const int64_t replaced = topLevel ? length_ : (opensParent ? 1 : 0);
+    if (int64_t{length_} - replaced + static_cast<int64_t>(insertText.size()) >
+        static_cast<int64_t>(kMaxTextLength)) {
+        return 0;
+    }
+
+    int32_t offset = 0;
+    if (topLevel) {
+        replaceText(0, length_, {});
+        clearIndex();
+    } else if (after != 0) {
+        offset = spans_[after].nextMarkup;
+    } else if (spans_[parent].firstChild != 0) {
+        offset = spans_[spans_[parent].firstChild].startTagBegin;
+    } else {
+        offset = spans_[parent].endTagBegin;
+    }
+
+    const int32_t i = takeSpan();
+    ElementSpan& s = spans_[i];
+    s.parent = parent;
+    s.firstChild = 0;
+    if (after != 0) {
+        s.nextSibling = spans_[after].nextSibling;
+        spans_[after].nextSibling = i;
+    } else {
+        s.nextSibling = spans_[parent].firstChild;
+        spans_[parent].firstChild = i;
+    }
+
+    const auto nameSize = static_cast<int32_t>(nameView.size());
+    s.startTagBegin = opensParent ? offset + 3 : offset;
+    if (escapedData.empty()) {
+        s.startTagEnd = s.startTagBegin + nameSize + 2;
+        s.endTagBegin = s.startTagEnd - 1;
+        s.endTagEnd = s.startTagEnd;
+    } else {
+        s.startTagEnd = s.startTagBegin + nameSize + 1;
+        s.endTagBegin = s.startTagEnd + static_cast<int32_t>(escapedData.size()) + 1;
+        s.endTagEnd = s.endTagBegin + nameSize + 2;
+    }
+    s.nextMarkup = s.endTagEnd + 3;
+
+    const int32_t replacedCount = opensParent ? 1 : 0;
+    replaceText(offset, replacedCount, insertText);
+    shiftPositions(i, static_cast<int32_t>(insertText.size()) - replacedCount);
+    if (opensParent) {
+        spans_[parent].startTagEnd = offset;
+        spans_[parent].endTagBegin = offset + 3 + static_cast<int32_t>(element.size());
+    }
+    return i;
+}
+
+int32_t XmlDoc::insertAttribute(int32_t index, const char* name, const char* value) {
+    if (index <= 0 || index >= nextFree_ || !isValidName(name)) {
+        return 0;
+    }
+    const std::string_view valueView = value != nullptr ? std::string_view(value) : "";
+    if (valueView.size() > kMaxTextLength) {
+        return 0;
+    }
+    std::string attribute;
+    attribute.append(" ").append(name).append("=\"");
+    attribute.append(escapeText(valueView, true)).append("\"");
+    if (int64_t{length_} + static_cast<int64_t>(attribute.size()) >
+        static_cast<int64_t>(kMaxTextLength)) {
+        return 0;
+    }
+    const auto size = static_cast<int32_t>(attribute.size());
+    ElementSpan& s = spans_[index];
+    const int32_t offset = isEmptyElement(index) ? s.startTagEnd - 1 : s.startTagEnd;
+    replaceText(offset, 0, attribute);
+    s.startTagEnd += size;
+    s.endTagBegin += size;
+    s.endTagEnd += size;
+    s.nextMarkup += size;
+    shiftPositions(index, size);
+    return size;
+}
+
+// Moves every offset at or after a change made inside span `index` (whose own offsets are
+// already right): its descendants and every later element wholly, its ancestors (up to and
+// including the document record) only from their end tag on.
+void XmlDoc::shiftPositions(int32_t index, int32_t delta) {
+    const auto shiftSubtree = [&](int32_t top) {
+        int32_t node = top;
+        for (;;) {
+            ElementSpan& s = spans_[node];
+            s.startTagBegin += delta;
+            s.startTagEnd += delta;
+            s.endTagBegin += delta;
+            s.endTagEnd += delta;
+            s.nextMarkup += delta;
+            if (s.firstChild != 0) {
+                node = s.firstChild;
+                continue;
+            }
+            while (node != top && spans_[node].nextSibling == 0) {
+                node = spans_[node].parent;
+            }
+            if (node == top) {
+                return;
+            }
+            node = spans_[node].nextSibling;
+        }
+    };
+    for (int32_t child = spans_[index].firstChild; child != 0; child = spans_[child].nextSibling) {
+        shiftSubtree(child);
+    }
+    for (int32_t node = index; node != 0;) {
+        for (int32_t later = spans_[node].nextSibling; later != 0;
+             later = spans_[later].nextSibling) {
+            shiftSubtree(later);
+        }
+        node = spans_[node].parent;
+        ElementSpan& ancestor = spans_[node];
+        ancestor.endTagBegin += delta;
+        ancestor.endTagEnd += delta;
+        ancestor.nextMarkup += delta;
+    }
+}
+
+}  // namespace vx
