@@ -2,7 +2,6 @@
 
 #include <exdisp.h>
 #include <olectl.h>
-#include <wrl/client.h>
 
 #include <memory>
 #include <mutex>
@@ -135,8 +134,9 @@ class ClassFactory : public IClassFactory {
         return S_OK;
     }
 
-    ClassFactory() { objectCreated(); }
-    virtual ~ClassFactory() { objectDestroyed(); }
+    // A factory reference does not keep the module: holders call LockServer, as COM expects
+    // (COM itself caches factories).
+    virtual ~ClassFactory() = default;
 
   private:
     LONG refs_ = 1;
@@ -208,11 +208,12 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* out) {
     *out = nullptr;
     if (clsid != CLSID_ShellWindows)
         return CLASS_E_CLASSNOTAVAILABLE;
-    Microsoft::WRL::ComPtr<IClassFactory> factory;
-    factory.Attach(new (std::nothrow) standin::ClassFactory);
-    if (!factory)
+    auto* factory = new (std::nothrow) standin::ClassFactory;
+    if (factory == nullptr)
         return E_OUTOFMEMORY;
-    return factory->QueryInterface(riid, out);
+    const HRESULT hr = factory->QueryInterface(riid, out);
+    factory->Release();
+    return hr;
 }
 
 STDAPI DllCanUnloadNow() {

@@ -7,7 +7,8 @@
 
 namespace standin {
 
-// Counts of live COM objects and of LockServer(TRUE) calls; the DLL may unload when both are 0.
+// Counts of live COM objects (class factories aside) and of LockServer(TRUE) calls; the DLL may
+// unload when both are 0.
 void objectCreated();
 void objectDestroyed();
 void lockModule(bool lock);

@@ -51,10 +51,14 @@ class Object : public Stubs {
 };
 
 // Takes over the one reference a new object starts with; null when it could not be made.
+// (mingw-w64's ComPtr::Attach adds a reference of its own, so it cannot be used for this.)
 template <class T, class... Args>
 ComPtr<T> make(Args&&... args) {
     ComPtr<T> object;
-    object.Attach(new (std::nothrow) T(std::forward<Args>(args)...));
+    if (T* made = new (std::nothrow) T(std::forward<Args>(args)...)) {
+        object = made;
+        made->Release();
+    }
     return object;
 }
 
