@@ -1,0 +1,158 @@
+#include "download/job_model.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using vx::PageUrlList;
+
+std::vector<std::string> listed(const PageUrlList& list) {
+    return {list.begin(), list.end()};
+}
+
+TEST(PageUrlList, RepeatedAddressIsListedOnceInFirstPosition) {
+    PageUrlList pages;
+    EXPECT_TRUE(pages.appendPageUrl("http://a.example/1"));
+    EXPECT_TRUE(pages.appendPageUrl("http://b.example/2"));
+    EXPECT_FALSE(pages.appendPageUrl("http://a.example/1"));
+    EXPECT_TRUE(pages.appendPageUrl("http://c.example/3"));
+    EXPECT_EQ(listed(pages), (std::vector<std::string>{"http://a.example/1", "http://b.example/2",
+                                                       "http://c.example/3"}));
+}
+
+TEST(PageUrlList, ComparisonIsExactAndCaseSensitive) {
+    PageUrlList pages;
+    EXPECT_TRUE(pages.appendPageUrl("http://A.example/Page"));
+    EXPECT_TRUE(pages.appendPageUrl("http://a.example/page"));
+    EXPECT_TRUE(pages.appendPageUrl("http://a.example/page/"));
+    EXPECT_TRUE(pages.appendPageUrl("http://a.example/page "));
+    EXPECT_EQ(pages.size(), 4u);
+    EXPECT_TRUE(pages.contains("http://A.example/Page"));
+    EXPECT_FALSE(pages.contains("HTTP://A.EXAMPLE/PAGE"));
+}
+
+TEST(PageUrlList, AddressesWithEmbeddedZeroOrEmptyTextAreDistinct) {
+    PageUrlList pages;
+    EXPECT_TRUE(pages.appendPageUrl(""));
+    EXPECT_FALSE(pages.appendPageUrl(""));
+    EXPECT_TRUE(pages.appendPageUrl(std::string("a\0b", 3)));
+    EXPECT_TRUE(pages.appendPageUrl("a"));
+    EXPECT_EQ(pages.size(), 3u);
+}
+
+TEST(PageUrlList, ClearForgetsEntriesSoTheNextSessionCanListThemAgain) {
+    PageUrlList pages;
+    pages.appendPageUrl("http://a.example/");
+    pages.clear();
+    EXPECT_TRUE(pages.empty());
+    EXPECT_FALSE(pages.contains("http://a.example/"));
+    EXPECT_TRUE(pages.appendPageUrl("http://a.example/"));
+    EXPECT_EQ(pages.size(), 1u);
+}
+
+TEST(WorkerAddress, LongestAcceptedAddressFillsTheBufferAndLongerOnesAreSkipped) {
+    const std::string prefix = "http://h.example/";
+    std::string fits = prefix + std::string(519 - prefix.size(), 'x');
+    std::string tooLong = fits + "y";
+    ASSERT_EQ(fits.size(), 519u);
+
+    EXPECT_TRUE(vx::fitsAddressBuffer(fits));
+    ASSERT_TRUE(vx::workerAddress(fits).has_value());
+    EXPECT_EQ(*vx::workerAddress(fits), fits);
+
+    EXPECT_FALSE(vx::fitsAddressBuffer(tooLong));
+    EXPECT_FALSE(vx::workerAddress(tooLong).has_value());
+    EXPECT_FALSE(vx::workerAddress(std::string(5000, 'z')).has_value());
+    EXPECT_EQ(vx::workerAddress(""), std::optional<std::string>(""));
+}
+
+TEST(ProgressNumbers, PercentStaysWithinZeroToHundredForAnySizes) {
+    EXPECT_EQ(vx::percentComplete(0, 0), 0);
+    EXPECT_EQ(vx::percentComplete(5, 0), 0);
+    EXPECT_EQ(vx::percentComplete(0, 10), 0);
+    EXPECT_EQ(vx::percentComplete(1, 3), 33);
+    EXPECT_EQ(vx::percentComplete(2, 3), 66);
+    EXPECT_EQ(vx::percentComplete(10, 10), 100);
+    EXPECT_EQ(vx::percentComplete(11, 10), 100);
+    // 30 MB and 3 GB files: the product with 100 no longer fits 32 bits.
+    EXPECT_EQ(vx::percentComplete(15'000'000, 30'000'000), 50);
+    EXPECT_EQ(vx::percentComplete(2'250'000'000ull, 3'000'000'000ull), 75);
+    EXPECT_EQ(vx::percentComplete(UINT64_MAX / 2, UINT64_MAX), 49);
+    EXPECT_EQ(vx::percentComplete(UINT64_MAX - 1, UINT64_MAX), 99);
+}
+
+TEST(ProgressNumbers, CountIsFormattedIntoTheTableTextOnly) {
+    EXPECT_EQ(vx::formatCount("%d Bytes", 1234), "1234 Bytes");
+    EXPECT_EQ(vx::formatCount("%d%% Complete", 42), "42% Complete");
+    EXPECT_EQ(vx::formatCount("%d Bytes", 3'000'000'000ll), "3000000000 Bytes");
+    EXPECT_EQ(vx::formatCount("%s %n %d", 7), "%s %n 7");
+    EXPECT_EQ(vx::formatCount("100%", 1), "100%");
+    EXPECT_EQ(vx::formatCount("", 1), "");
+}
+
+TEST(SessionFlags, StartClearedAndStopAWorkerWhenTheOtherThreadClearsRunning) {
+    vx::SessionFlags flags;
+    EXPECT_EQ(flags.running.load(), 0);
+    EXPECT_EQ(flags.continueCurrent.load(), 0);
+    EXPECT_EQ(flags.stopRequested.load(), 0);
+    EXPECT_EQ(flags.closeRequested.load(), 0);
+    EXPECT_EQ(flags.ready.load(), 0);
+
+    flags.running = 1;
+    std::atomic<int32_t> transfers{0};
+    std::thread worker([&] {
+        while (flags.running.load() == 1) {
+            flags.continueCurrent = 1;
+            transfers.fetch_add(1);
+            std::this_thread::yield();
+        }
+    });
+    while (transfers.load() < 3)
+        std::this_thread::yield();
+    flags.continueCurrent = 0;
+    flags.running = 0;
+    worker.join();
+    EXPECT_EQ(flags.running.load(), 0);
+}
+
+TEST(SharedProgressTexts, ReaderNeverSeesHalfOfAnUpdate) {
+    vx::SharedProgressTexts shared;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 2000; ++i) {
+            std::string n = std::to_string(i);
+            shared.set({"C:\\cache\\" + n, "file" + n, n + " Bytes", n + "% Complete"});
+        }
+        done = true;
+    });
+    int mixed = 0;
+    while (!done.load()) {
+        vx::ProgressTexts t = shared.snapshot();
+        if (t.source.empty())
+            continue;
+        std::string n = t.source.substr(9);
+        if (t.file != "file" + n || t.size != n + " Bytes" || t.percent != n + "% Complete")
+            ++mixed;
+    }
+    worker.join();
+    EXPECT_EQ(mixed, 0);
+    EXPECT_EQ(shared.snapshot(),
+              (vx::ProgressTexts{"C:\\cache\\1999", "file1999", "1999 Bytes", "1999% Complete"}));
+}
+
+TEST(SharedProgressTexts, SingleFieldUpdatesKeepTheOthers) {
+    vx::SharedProgressTexts shared;
+    shared.set({"host.example", "a.jpg", "10 Bytes", "0% Complete"});
+    shared.setFile("Filtered.");
+    shared.setPercent("100% Complete");
+    shared.setSize("20 Bytes");
+    shared.setSource("C:\\cache\\b.jpg");
+    EXPECT_EQ(shared.snapshot(),
+              (vx::ProgressTexts{"C:\\cache\\b.jpg", "Filtered.", "20 Bytes", "100% Complete"}));
+}
+
+}  // namespace
