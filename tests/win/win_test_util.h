@@ -1,0 +1,136 @@
+#pragma once
+// Helpers for tests that run under Wine: waiting for a condition while messages keep flowing,
+// catching and answering message boxes, temporary folders, registry values put back afterwards,
+// and dialog templates built in memory.
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace wintest {
+
+// Generous: the machine running the tests may be loaded.
+inline constexpr std::chrono::milliseconds kDeadline{30000};
+
+// Handles every message waiting for this thread (dialog keyboard handling included).
+void pumpMessages();
+
+// Pumps this thread's messages until `done` returns true (checked first) or the deadline has
+// passed; returns the last value of `done`.
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline = kDeadline);
+
+struct CaughtBox {
+    DWORD processId = 0;
+    std::string caption;
+    std::string text;
+    UINT iconStyle = 0;  // MB_ICONINFORMATION and the like, read from the box's icon, 0 if none
+    std::vector<int> buttons;
+    int answer = 0;  // the button this catcher pressed
+};
+
+// Watches for message boxes (dialog class #32770 with the static text 0xFFFF and nothing but
+// static controls and buttons) of one process, records caption and text, and presses an answer.
+// It runs on its own thread, so it catches boxes of any thread, also while the test thread
+// itself sits in a message box's modal loop.
+class MessageBoxCatcher {
+  public:
+    // `processId` 0 means this process. Each box gets the next answer from `answers`, the last
+    // one repeating; when a box lacks that button, its IDCANCEL, IDNO or IDOK is pressed.
+    explicit MessageBoxCatcher(std::vector<int> answers = {IDOK}, DWORD processId = 0);
+    ~MessageBoxCatcher();
+    MessageBoxCatcher(const MessageBoxCatcher&) = delete;
+    MessageBoxCatcher& operator=(const MessageBoxCatcher&) = delete;
+
+    void watchProcess(DWORD processId);
+    std::vector<CaughtBox> boxes() const;
+    size_t count() const;
+    // Pumps this thread's messages until `n` boxes have been caught.
+    bool waitForCount(size_t n, std::chrono::milliseconds deadline = kDeadline);
+
+  private:
+    void watch();
+    void inspect(HWND window);
+
+    std::vector<int> answers_;
+    std::atomic<DWORD> processId_;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    std::vector<CaughtBox> boxes_;
+    std::set<HWND> seen_;
+    std::thread thread_;
+};
+
+// A new empty folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // Without a trailing backslash.
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "\\" + name; }
+    bool write(const std::string& name, const std::string& bytes) const;
+    std::optional<std::string> read(const std::string& name) const;
+
+  private:
+    std::string path_;
+};
+
+// Remembers one registry value (or its absence) and puts it back on destruction.
+class RegistryValueGuard {
+  public:
+    RegistryValueGuard(HKEY root, std::string subKey, std::string valueName);
+    ~RegistryValueGuard();
+    RegistryValueGuard(const RegistryValueGuard&) = delete;
+    RegistryValueGuard& operator=(const RegistryValueGuard&) = delete;
+
+    // Writes raw data of any type (creating the key); false on failure.
+    bool set(DWORD type, const void* data, DWORD size) const;
+    bool setString(const std::string& text, DWORD type = REG_SZ) const;
+    bool remove() const;
+
+  private:
+    HKEY root_;
+    std::string subKey_;
+    std::string valueName_;
+    bool keyExisted_ = false;
+    bool valueExisted_ = false;
+    DWORD type_ = 0;
+    std::vector<BYTE> data_;
+};
+
+// A dialog template in memory (DLGTEMPLATE with its items), positions in dialog units.
+class DialogTemplate {
+  public:
+    DialogTemplate(const std::string& caption, short width, short height,
+                   DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT);
+    DialogTemplate& button(int id, const std::string& text, short x, short y, short w, short h,
+                           DWORD style = BS_PUSHBUTTON | WS_TABSTOP);
+    DialogTemplate& checkBox(int id, const std::string& text, short x, short y, short w, short h);
+    DialogTemplate& edit(int id, short x, short y, short w, short h);
+    DialogTemplate& label(int id, const std::string& text, short x, short y, short w, short h);
+    const DLGTEMPLATE* get() const;
+
+  private:
+    void item(WORD classAtom, int id, const std::string& text, short x, short y, short w, short h,
+              DWORD style);
+    void align();
+    void words(const std::string& text);
+
+    std::vector<WORD> data_;
+};
+
+// Full path of a file beside the test program (the folder the runner records as InstallPath).
+std::string besideTestProgram(const std::string& name);
+
+}  // namespace wintest
