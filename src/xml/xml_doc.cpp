@@ -428,7 +428,8 @@ bool XmlDoc::closeElement(int32_t index) {
             return false;
         }
         last = token;
-        if (!token.quoted && text_[token.begin] == '>') {
+        // The closing '>' follows the name, even for an element whose name is '>' itself.
+        if (count >= 3 && !token.quoted && text_[token.begin] == '>') {
             closed = true;
             break;
         }
@@ -730,9 +731,18 @@ int32_t XmlDoc::insertElement(int32_t parent, int32_t after, const char* name, c
 
     const bool opensParent =
         !topLevel && after == 0 && spans_[parent].firstChild == 0 && isEmptyElement(parent);
+    // A start tag ending in "//>" would still read as empty once its last '/' became '>', and
+    // the new child would be lost; a blank before the '>' keeps it open.
+    const int32_t openPad = opensParent && spans_[parent].endTagBegin > 0 &&
+                                    text_[spans_[parent].endTagBegin - 1] == '/'
+                                ? 1
+                                : 0;
     std::string inserted;
     if (opensParent) {
-        inserted.append(">\r\n").append(element).append("</").append(tagNameAt(parent));
+        inserted.append(openPad != 0 ? " >\r\n" : ">\r\n")
+            .append(element)
+            .append("</")
+            .append(tagNameAt(parent));
     }
     const std::string& insertText = opensParent ? inserted : element;
     const int64_t replaced = topLevel ? length_ : (opensParent ? 1 : 0);
@@ -766,7 +776,7 @@ int32_t XmlDoc::insertElement(int32_t parent, int32_t after, const char* name, c
     }
 
     const auto nameSize = static_cast<int32_t>(nameView.size());
-    s.startTagBegin = opensParent ? offset + 3 : offset;
+    s.startTagBegin = opensParent ? offset + openPad + 3 : offset;
     if (escapedData.empty()) {
         s.startTagEnd = s.startTagBegin + nameSize + 2;
         s.endTagBegin = s.startTagEnd - 1;
@@ -782,8 +792,8 @@ int32_t XmlDoc::insertElement(int32_t parent, int32_t after, const char* name, c
     replaceText(offset, replacedCount, insertText);
     shiftPositions(i, static_cast<int32_t>(insertText.size()) - replacedCount);
     if (opensParent) {
-        spans_[parent].startTagEnd = offset;
-        spans_[parent].endTagBegin = offset + 3 + static_cast<int32_t>(element.size());
+        spans_[parent].startTagEnd = offset + openPad;
+        spans_[parent].endTagBegin = offset + openPad + 3 + static_cast<int32_t>(element.size());
     }
     return i;
 }

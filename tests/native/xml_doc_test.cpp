@@ -279,6 +279,16 @@ TEST(XmlDocParse, StrayEndTagAtTopIsReported) {
     EXPECT_EQ(doc.errorText(), "Unexpected end tag");
 }
 
+TEST(XmlDocParse, EndTagClosesAfterTheNameEvenForMarkupNames) {
+    XmlDoc doc;
+    ASSERT_TRUE(doc.setText("<>>x</>>"));
+    EXPECT_EQ(doc.tagNameAt(1), ">");
+    EXPECT_EQ(doc.dataAt(1), "x");
+    EXPECT_EQ(doc.span(1).endTagEnd, 7);
+    EXPECT_FALSE(doc.setText("<>>x</>"));
+    EXPECT_EQ(doc.errorText(), "End tag not completed for element >");
+}
+
 TEST(XmlDocParse, ErrorTextSurvivesLaterSuccess) {
     XmlDoc doc;
     EXPECT_FALSE(doc.setText("<a></b>"));
@@ -797,6 +807,26 @@ TEST(XmlDocBuild, ChildOfParentWithTextGoesBeforeItsEndTag) {
     ASSERT_TRUE(doc.addChild("A", "1"));
     EXPECT_EQ(doc.getText(), "<r><p>text<A>1</A>\r\n</p></r>");
     expectReparsesTheSame(doc);
+}
+
+TEST(XmlDocBuild, OpenedParentsReadBackWithTheirChild) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"<d/>", "<d>\r\n<A>1</A>\r\n</d>"},
+        {"<d x=\"a/\"/>", "<d x=\"a/\">\r\n<A>1</A>\r\n</d>"},
+        {"<d//>", "<d/ >\r\n<A>1</A>\r\n</d>"},
+        {"<>/>", "<>>\r\n<A>1</A>\r\n</>>"},
+    };
+    for (const auto& [before, after] : cases) {
+        XmlDoc doc;
+        ASSERT_TRUE(doc.setText(before)) << before;
+        ASSERT_TRUE(doc.findSibling(nullptr));
+        ASSERT_TRUE(doc.addChild("A", "1"));
+        EXPECT_EQ(doc.getText(), after);
+        expectReparsesTheSame(doc);
+        doc.resetPosition();
+        ASSERT_TRUE(doc.findChild("A")) << before;
+        EXPECT_EQ(doc.getChildData(), "1");
+    }
 }
 
 TEST(XmlDocBuild, InsertionsIntoParsedDocumentKeepIndexConsistent) {
