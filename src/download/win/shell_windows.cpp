@@ -4,11 +4,13 @@
 #include <exdisp.h>
 #include <mshtml.h>
 #include <oleauto.h>
-#include <wrl/client.h>
 
 #include <cwchar>
 
-using Microsoft::WRL::ComPtr;
+#include "ui/com.h"
+#include "ui/text.h"
+
+using ui::ComPtr;
 
 namespace vx {
 
@@ -18,39 +20,12 @@ namespace {
 // local and remote server.
 constexpr DWORD kShellWindowsContext = 0x17;
 
-// UTF-16 from the browser to ANSI in the system code page; text after an embedded NUL is dropped,
-// as it would be by any C-string consumer.
-std::string toAnsi(BSTR text) {
-    if (text == nullptr)
+// Text after an embedded NUL is dropped, as it would be by any C-string consumer of an address.
+std::string ansiOf(const ui::Bstr& text) {
+    if (text.get() == nullptr)
         return {};
-    const size_t length = wcsnlen(text, SysStringLen(text));
-    if (length == 0 || length > static_cast<size_t>(INT_MAX))
-        return {};
-    const int wide = static_cast<int>(length);
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, text, wide, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0)
-        return {};
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, wide, out.data(), bytes, nullptr, nullptr);
-    return out;
+    return ui::toAnsi(text.get(), wcsnlen(text.get(), text.length()));
 }
-
-class Bstr {
-  public:
-    Bstr() = default;
-    ~Bstr() { SysFreeString(text_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR* receive() {
-        SysFreeString(text_);
-        text_ = nullptr;
-        return &text_;
-    }
-    std::string ansi() const { return toAnsi(text_); }
-
-  private:
-    BSTR text_ = nullptr;
-};
 
 VARIANT indexVariant(int32_t index) {
     VARIANT v;
@@ -88,10 +63,10 @@ class ShellPageDocument : public PageDocument {
     explicit ShellPageDocument(ComPtr<IHTMLDocument2> document) : document_(std::move(document)) {}
 
     std::string title() override {
-        Bstr title;
-        if (FAILED(document_->get_title(title.receive())))
+        ui::Bstr title;
+        if (FAILED(document_->get_title(title.out())))
             return {};
-        return title.ansi();
+        return ansiOf(title);
     }
 
     int32_t imageCount() override {
@@ -109,14 +84,14 @@ class ShellPageDocument : public PageDocument {
         ComPtr<IHTMLImgElement> element = elementAs<IHTMLImgElement>(images_.Get(), index);
         if (!element)
             return std::nullopt;
-        Bstr source;
+        ui::Bstr source;
         LONG width = 0;
         LONG height = 0;
-        if (FAILED(element->get_src(source.receive())) || FAILED(element->get_width(&width)) ||
+        if (FAILED(element->get_src(source.out())) || FAILED(element->get_width(&width)) ||
             FAILED(element->get_height(&height))) {
             return std::nullopt;
         }
-        return PageImage{source.ansi(), static_cast<int32_t>(width), static_cast<int32_t>(height)};
+        return PageImage{ansiOf(source), static_cast<int32_t>(width), static_cast<int32_t>(height)};
     }
 
     int32_t linkCount() override {
@@ -134,10 +109,10 @@ class ShellPageDocument : public PageDocument {
         ComPtr<IHTMLAnchorElement> anchor = elementAs<IHTMLAnchorElement>(links_.Get(), index);
         if (!anchor)
             return std::nullopt;
-        Bstr target;
-        if (FAILED(anchor->get_href(target.receive())))
+        ui::Bstr target;
+        if (FAILED(anchor->get_href(target.out())))
             return std::nullopt;
-        return target.ansi();
+        return ansiOf(target);
     }
 
   private:
@@ -174,11 +149,11 @@ class ShellWindowSource : public BrowserWindowSource {
         ComPtr<IHTMLDocument2> document;
         if (FAILED(documentDispatch.As(&document)))
             return std::nullopt;
-        Bstr address;
-        if (FAILED(document->get_URL(address.receive())))
+        ui::Bstr address;
+        if (FAILED(document->get_URL(address.out())))
             return std::nullopt;
         BrowserPage page;
-        page.address = address.ansi();
+        page.address = ansiOf(address);
         page.document = std::make_unique<ShellPageDocument>(std::move(document));
         return page;
     }
