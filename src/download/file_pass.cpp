@@ -1,0 +1,284 @@
+#include "download/file_pass.h"
+
+#include <algorithm>
+#include <new>
+
+#include "base/string_table.h"
+#include "download/filters.h"
+#include "history/history_store.h"
+#include "resources/resource.h"
+#include "settings/download_settings.h"
+
+namespace vx {
+
+namespace {
+
+std::string text(int id) {
+    const char* t = stringText(id);
+    return t ? t : "";
+}
+
+std::string sizeText(uint64_t size) {
+    return formatCount(text(IDS_FILE_SIZE_BYTES), static_cast<int64_t>(size));
+}
+
+bool isSuccess(int status) {
+    return status >= 200 && status <= 299;
+}
+
+// The address without its fragment, which names a place inside the resource, not the file.
+std::string withoutFragment(const std::string& address) {
+    return address.substr(0, address.find('#'));
+}
+
+}  // namespace
+
+FilePassPorts platformFilePassPorts(ProgressSink& sink) {
+    FilePassPorts ports;
+    ports.openCache = [] { return platformUrlCache(); };
+    ports.openInternet = [] { return platformHttpClient(); };
+    ports.files = &platformLocalFiles();
+    ports.sink = &sink;
+    return ports;
+}
+
+std::string percentText(uint64_t position, uint64_t total) {
+    if (total == 0)
+        position = total = 1;
+    position = std::min(position, total);
+    uint64_t percent =
+        position <= UINT64_MAX / 100 ? position * 100 / total : position / (total / 100);
+    return formatCount("%d%% Complete", static_cast<int64_t>(percent));
+}
+
+bool copyMayContinue(const SessionFlags& flags) {
+    return flags.running.load() == 1 && flags.continueCurrent.load() == 1;
+}
+
+SettingsSource settingsOf(const DownloadSettings& settings) {
+    return [&settings] { return settings; };
+}
+
+SettingsSource settingsOf(const SharedDownloadSettings& settings) {
+    return [&settings] { return settings.get(); };
+}
+
+FilePass::FilePass(FilePassHost host, SettingsSource settings, SessionFlags& flags,
+                   CHistoryStore* history, FilePassPorts ports, FilePassOptions options)
+    : host_(host),
+      settings_(std::move(settings)),
+      flags_(flags),
+      history_(history),
+      ports_(std::move(ports)),
+      options_(options),
+      namer_(*ports_.files) {
+    if (options_.readChunkBytes == 0)
+        options_.readChunkBytes = 4096;
+}
+
+std::string FilePass::saveFolder() const {
+    return settings_().saveFolder.str();
+}
+
+bool FilePass::isFiltered(uint64_t size) const {
+    return isSizeFiltered(settings_(), size);
+}
+
+void FilePass::show(std::string source, std::string file, uint64_t sizeShown,
+                    uint64_t percentTotal) {
+    texts_.source = std::move(source);
+    texts_.file = std::move(file);
+    texts_.size = sizeText(sizeShown);
+    texts_.percent = percentText(0, percentTotal);
+    ports_.sink->showTexts(texts_);
+}
+
+void FilePass::showPosition(uint64_t position, uint64_t total) {
+    ports_.sink->setBarPosition(position);
+    std::string percent = percentText(position, total);
+    // The window is refreshed when a text changes, not for every chunk.
+    if (percent != texts_.percent) {
+        texts_.percent = std::move(percent);
+        ports_.sink->showTexts(texts_);
+    }
+}
+
+void FilePass::run(const MediaUrlList& media) {
+    ProgressSink& sink = *ports_.sink;
+    std::string folder = saveFolder();
+    if (!ports_.files->enterFolder(folder)) {
+        sink.showMessage(IDS_FOLDER_NOT_EXIST, formatText(text(IDS_FOLDER_NOT_EXIST), {folder}));
+        sink.openSettingsSheet();
+    }
+    sink.setCaption(text(IDS_DOWNLOADING_FILES));
+    if (host_ == FilePassHost::MainWindow)
+        sink.showCancelCurrent(true);
+
+    http_ = ports_.openInternet ? ports_.openInternet() : nullptr;
+    cache_ = ports_.openCache ? ports_.openCache() : nullptr;
+    for (const std::string& address : media) {
+        if (flags_.running.load() != 1)
+            break;
+        if (host_ == FilePassHost::DownloadWindow && flags_.stopRequested.load() != 0)
+            break;
+        std::optional<CacheEntry> entry = cache_ ? cache_->lookup(address) : std::nullopt;
+        if (entry) {
+            fetchFromCache(address, *entry);
+        } else {
+            flags_.continueCurrent = 1;
+            fetchOverHttp(address);
+        }
+    }
+    cache_.reset();
+    http_.reset();
+
+    sink.setCaption(text(IDS_DOWNLOAD_COMPLETE));
+    sink.setCancelAllText(text(IDS_BUTTON_OK));
+    sink.showCancelCurrent(false);
+    flags_.running = 0;
+    if (host_ == FilePassHost::DownloadWindow)
+        flags_.stopRequested = 1;
+    if (history_)
+        history_->Save();
+}
+
+void FilePass::fetchFromCache(const std::string& address, const CacheEntry& entry) {
+    std::string name = safeFileName(lastSegment(withoutFragment(address)));
+    if (isFiltered(entry.size)) {
+        show(entry.localPath, text(IDS_FILTERED), 0, 0);
+        ports_.sink->setBarPosition(0);
+        ++counts_.filtered;
+        return;
+    }
+    show(entry.localPath, name, entry.size, entry.size);
+    ports_.sink->setBarRange(entry.size);
+    ports_.sink->setBarPosition(0);
+
+    CopyProgress progress = [this](uint64_t copied, uint64_t total) {
+        showPosition(copied, total);
+        return copyMayContinue(flags_);
+    };
+    SaveResult saved = namer_.save(saveFolder(), name, entry.size, [&](const std::string& path) {
+        flags_.continueCurrent = 1;
+        switch (cache_->copyToNew(entry.localPath, path, progress)) {
+            case CopyOutcome::Copied:
+                return CreateOutcome::Created;
+            case CopyOutcome::AlreadyExists:
+                return CreateOutcome::AlreadyExists;
+            case CopyOutcome::Cancelled:
+            case CopyOutcome::Failed:
+                break;
+        }
+        return CreateOutcome::Failed;
+    });
+    switch (saved.outcome) {
+        case SaveOutcome::Saved:
+            ++counts_.copied;
+            if (history_)
+                history_->MarkDownloaded(address, saved.path);
+            break;
+        case SaveOutcome::Duplicate:
+            ++counts_.duplicates;
+            break;
+        case SaveOutcome::Failed:
+            ++counts_.passedOver;
+            break;
+    }
+}
+
+int FilePass::fetchOverHttp(const std::string& address) {
+    if (address.size() < 8 || !http_) {
+        ++counts_.passedOver;
+        return 0;
+    }
+    std::optional<HttpAddress> target = splitHttpAddress(address);
+    if (!target) {
+        ++counts_.passedOver;
+        return 0;
+    }
+    auto stop = [this] { return !copyMayContinue(flags_); };
+    HttpOpenResult opened = http_->open(address, stop);
+    if (!opened.transfer || !isSuccess(opened.transfer->head().status)) {
+        ++counts_.passedOver;
+        return 0;
+    }
+    HttpTransfer& transfer = *opened.transfer;
+    BodyLength length = bodyLength(transfer.head());
+    if (length.kind != BodyLengthKind::Valid) {
+        ++counts_.passedOver;
+        return 0;
+    }
+    uint64_t size = length.bytes;
+    if (isFiltered(size)) {
+        show(target->host, target->object + text(IDS_FILTERED), 0, 0);
+        ports_.sink->setBarPosition(0);
+        ++counts_.filtered;
+        return 0;
+    }
+    if (size > options_.maxBodyBytes) {
+        ++counts_.passedOver;
+        return 0;
+    }
+    std::unique_ptr<char[]> body;
+    try {
+        body.reset(new char[size == 0 ? 1 : size]);
+    } catch (const std::bad_alloc&) {
+        ++counts_.passedOver;
+        return 0;
+    }
+    show(target->host, target->object, size, size);
+    ports_.sink->setBarRange(size);
+    ports_.sink->setBarPosition(0);
+
+    // Reads go straight into the body; once the declared length is in, the transfer is complete
+    // and anything the server sends beyond it is left unread.
+    uint64_t received = 0;
+    while (received < size) {
+        std::size_t want =
+            static_cast<std::size_t>(std::min<uint64_t>(options_.readChunkBytes, size - received));
+        ReadResult r = transfer.read(body.get() + received, want);
+        if (r.status == ReadStatus::Failed)
+            break;
+        if (!copyMayContinue(flags_))
+            break;
+        if (r.status == ReadStatus::End)
+            break;
+        received += r.count;
+        showPosition(received, size);
+    }
+    // A transfer whose bytes are all in is kept even when "Cancel &All" came during its last
+    // chunk; one stopped by "&Cancel Current" is not.
+    bool complete = received == size && flags_.continueCurrent.load() == 1;
+    if (received == size && size == 0)
+        showPosition(0, 0);
+
+    std::string name = safeFileName(lastSegment(target->object));
+    if (complete && size != 0) {
+        std::string path = saveBuffer(name, body.get(), size);
+        if (!path.empty() && history_)
+            history_->MarkDownloaded(address, path);
+    } else {
+        ++counts_.passedOver;
+    }
+    return 1;
+}
+
+std::string FilePass::saveBuffer(const std::string& name, const char* body, uint64_t size) {
+    SaveResult saved = namer_.save(saveFolder(), name, size, [&](const std::string& path) {
+        return ports_.files->writeNewFile(path, body, size);
+    });
+    switch (saved.outcome) {
+        case SaveOutcome::Saved:
+            ++counts_.downloaded;
+            return saved.path;
+        case SaveOutcome::Duplicate:
+            ++counts_.duplicates;
+            return {};
+        case SaveOutcome::Failed:
+            ++counts_.passedOver;
+            return {};
+    }
+    return {};
+}
+
+}  // namespace vx

@@ -1,0 +1,112 @@
+#pragma once
+// The file pass of a download session: every collected media address in turn is copied out of
+// the browser's cache when it is there, or fetched with an HTTP/1.0 GET, checked against the size
+// filter and saved under a unique name in the save folder, while the progress window follows.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "download/http_client.h"
+#include "download/job_model.h"
+#include "download/local_files.h"
+#include "download/naming.h"
+#include "download/progress_sink.h"
+#include "download/url_cache.h"
+
+namespace vx {
+
+struct DownloadSettings;
+class SharedDownloadSettings;
+class CHistoryStore;
+
+// The settings record as the pass reads it: a fresh copy for every file, because the settings
+// sheet may change the record while the pass runs.
+using SettingsSource = std::function<DownloadSettings()>;
+// Reads `settings` directly; it must outlive the pass and change only between files.
+SettingsSource settingsOf(const DownloadSettings& settings);
+// Reads `settings` under its lock.
+SettingsSource settingsOf(const SharedDownloadSettings& settings);
+
+// Which window runs the session: the download window watches `stopRequested`; the main window
+// shows "&Cancel Current" again and keeps the history.
+enum class FilePassHost { DownloadWindow, MainWindow };
+
+// The platform parts of one pass. The cache and the internet session are opened when the pass
+// needs them and closed when it ends; a factory that returns null makes that road fail silently.
+struct FilePassPorts {
+    std::function<std::unique_ptr<UrlCache>()> openCache;
+    std::function<std::unique_ptr<HttpClient>()> openInternet;
+    LocalFiles* files = nullptr;
+    ProgressSink* sink = nullptr;
+};
+
+// The platform's own cache, HTTP client (with default limits) and save folder, around `sink`.
+FilePassPorts platformFilePassPorts(ProgressSink& sink);
+
+struct FilePassOptions {
+    // Bytes asked for per read of a response body.
+    std::size_t readChunkBytes = 4096;
+    // A declared length above this is passed over: the body is held in memory, and the progress
+    // window and the size text count in 32 bits.
+    uint64_t maxBodyBytes = 0x7FFFFFFF;
+};
+
+// "%d%% Complete" for `position` of `total`; a total of 0 reads 100.
+std::string percentText(uint64_t position, uint64_t total);
+
+// A cache copy may go on while the session runs and the current file was not cancelled.
+bool copyMayContinue(const SessionFlags& flags);
+
+class FilePass {
+  public:
+    // `history` is the main window's store, null for the download window.
+    FilePass(FilePassHost host, SettingsSource settings, SessionFlags& flags,
+             CHistoryStore* history, FilePassPorts ports, FilePassOptions options = {});
+
+    // Runs the whole pass over `media`, from the first address, and ends the session: caption
+    // "Download complete!", button 2 "OK", "&Cancel Current" hidden, `running` 0, and
+    // `stopRequested` 1 (download window) or the history saved (main window).
+    void run(const MediaUrlList& media);
+
+    // The two roads for one address, for a pass that is already open.
+    void fetchFromCache(const std::string& address, const CacheEntry& entry);
+    // 1 when a response body was received and handled (saved, skipped or cancelled), 0 when
+    // nothing was received or the file was filtered.
+    int fetchOverHttp(const std::string& address);
+    // Writes `size` bytes under a unique variant of `name` in the save folder; the full path, or
+    // an empty text when a same-size file is there or the file could not be written.
+    std::string saveBuffer(const std::string& name, const char* body, uint64_t size);
+
+    // What the pass did, for the host and for tests.
+    struct Counts {
+        int copied = 0;      // files copied out of the cache
+        int downloaded = 0;  // files received and written
+        int duplicates = 0;  // skipped because a same-size file is there
+        int filtered = 0;    // left out by the size filter
+        int passedOver = 0;  // nothing usable received, or the transfer ended early or failed
+    };
+    const Counts& counts() const { return counts_; }
+
+  private:
+    std::string saveFolder() const;
+    bool isFiltered(uint64_t size) const;
+    void show(std::string source, std::string file, uint64_t sizeShown, uint64_t percentTotal);
+    void showPosition(uint64_t position, uint64_t total);
+
+    FilePassHost host_;
+    SettingsSource settings_;
+    SessionFlags& flags_;
+    CHistoryStore* history_;
+    FilePassPorts ports_;
+    FilePassOptions options_;
+    std::unique_ptr<UrlCache> cache_;
+    std::unique_ptr<HttpClient> http_;
+    UniqueNamer namer_;
+    ProgressTexts texts_;
+    Counts counts_;
+};
+
+}  // namespace vx

@@ -1,0 +1,231 @@
+#include "download/http_client.h"
+
+#include <charconv>
+
+namespace vx {
+
+namespace {
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y + 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool isDigits(std::string_view text) {
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// Characters that end the authority part of an address.
+bool endsAuthority(char c) {
+    return c == '/' || c == '?' || c == '#' || c == '\\';
+}
+
+}  // namespace
+
+std::optional<HttpAddress> splitHttpAddress(std::string_view address) {
+    std::size_t colon = address.find("://");
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    std::string_view scheme = address.substr(0, colon);
+    HttpAddress target;
+    if (equalsIgnoreCase(scheme, "http")) {
+        target.secure = false;
+        target.port = 80;
+    } else if (equalsIgnoreCase(scheme, "https")) {
+        target.secure = true;
+        target.port = 443;
+    } else {
+        return std::nullopt;
+    }
+    std::string_view rest = address.substr(colon + 3);
+    std::size_t end = 0;
+    while (end < rest.size() && !endsAuthority(rest[end]))
+        ++end;
+    std::string_view authority = rest.substr(0, end);
+    std::string_view tail = rest.substr(end);
+
+    std::size_t at = authority.rfind('@');
+    if (at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+    std::string_view host = authority;
+    std::string_view port;
+    if (!authority.empty() && authority.front() == '[') {
+        std::size_t close = authority.find(']');
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        host = authority.substr(1, close - 1);
+        std::string_view after = authority.substr(close + 1);
+        if (!after.empty()) {
+            if (after.front() != ':')
+                return std::nullopt;
+            port = after.substr(1);
+        }
+    } else {
+        std::size_t portColon = authority.rfind(':');
+        if (portColon != std::string_view::npos) {
+            host = authority.substr(0, portColon);
+            port = authority.substr(portColon + 1);
+        }
+    }
+    if (host.empty())
+        return std::nullopt;
+    if (!port.empty()) {
+        if (!isDigits(port) || port.size() > 5)
+            return std::nullopt;
+        unsigned value = 0;
+        std::from_chars(port.data(), port.data() + port.size(), value);
+        if (value == 0 || value > 65535)
+            return std::nullopt;
+        target.port = static_cast<uint16_t>(value);
+    }
+    target.host = std::string(host);
+
+    std::size_t hash = tail.find('#');
+    if (hash != std::string_view::npos)
+        tail = tail.substr(0, hash);
+    std::string object(tail);
+    // A backslash in the path is the browser's way of writing a slash.
+    for (char& c : object)
+        if (c == '\\')
+            c = '/';
+    if (object.empty() || object.front() != '/')
+        object.insert(object.begin(), '/');
+    target.object = std::move(object);
+    return target;
+}
+
+std::string requestText(const HttpAddress& target) {
+    std::string host =
+        target.host.find(':') != std::string::npos ? "[" + target.host + "]" : target.host;
+    if (target.port != (target.secure ? 443 : 80))
+        host += ":" + std::to_string(target.port);
+    return "GET " + target.object + " HTTP/1.0\r\nUser-Agent: " + kMediaAgent +
+           "\r\nHost: " + host + "\r\n\r\n";
+}
+
+const char* describeHttpError(HttpError error) {
+    switch (error) {
+        case HttpError::None:
+            return "no error";
+        case HttpError::BadAddress:
+            return "the address is not an absolute http or https address";
+        case HttpError::UnsupportedScheme:
+            return "https needs a TLS implementation, which this client does not have";
+        case HttpError::NoSession:
+            return "no internet session";
+        case HttpError::Connect:
+            return "the connection could not be made";
+        case HttpError::Send:
+            return "the request could not be sent";
+        case HttpError::Timeout:
+            return "the server did not answer in time";
+        case HttpError::TooSlow:
+            return "the server sent too little for too long";
+        case HttpError::HeadTooLarge:
+            return "the response headers are too large";
+        case HttpError::Protocol:
+            return "the response is not HTTP";
+        case HttpError::TooManyRedirects:
+            return "too many redirections";
+        case HttpError::Cancelled:
+            return "cancelled";
+        case HttpError::Read:
+            return "the response could not be read";
+    }
+    return "unknown error";
+}
+
+BodyLength bodyLength(const HttpResponseHead& head) {
+    for (const std::string& coding : head.transferEncoding) {
+        if (!equalsIgnoreCase(trim(coding), "identity"))
+            return {BodyLengthKind::Invalid, 0};
+    }
+    if (head.contentLength.empty())
+        return {BodyLengthKind::Missing, 0};
+    std::optional<uint64_t> agreed;
+    for (const std::string& header : head.contentLength) {
+        std::string_view rest = header;
+        for (;;) {
+            std::size_t comma = rest.find(',');
+            std::string_view piece = trim(rest.substr(0, comma));
+            // Nineteen digits always fit in 64 bits.
+            if (!isDigits(piece) || piece.size() > 19)
+                return {BodyLengthKind::Invalid, 0};
+            uint64_t value = 0;
+            std::from_chars(piece.data(), piece.data() + piece.size(), value);
+            if (agreed && *agreed != value)
+                return {BodyLengthKind::Invalid, 0};
+            agreed = value;
+            if (comma == std::string_view::npos)
+                break;
+            rest = rest.substr(comma + 1);
+        }
+    }
+    return {BodyLengthKind::Valid, *agreed};
+}
+
+std::optional<std::string> resolveLocation(std::string_view base, std::string_view location) {
+    location = trim(location);
+    if (location.empty())
+        return std::nullopt;
+    if (location.find("://") != std::string_view::npos) {
+        if (!splitHttpAddress(location))
+            return std::nullopt;
+        return std::string(location);
+    }
+    std::size_t schemeEnd = base.find("://");
+    if (schemeEnd == std::string_view::npos)
+        return std::nullopt;
+    if (location.starts_with("//")) {
+        return std::string(base.substr(0, schemeEnd + 1)) + std::string(location);
+    }
+    std::size_t pathStart = base.find('/', schemeEnd + 3);
+    std::string_view origin = base.substr(0, pathStart);
+    if (location.front() == '/')
+        return std::string(origin) + std::string(location);
+    std::string_view path =
+        pathStart == std::string_view::npos ? std::string_view("/") : base.substr(pathStart);
+    path = path.substr(0, path.find_first_of("?#"));
+    std::size_t lastSlash = path.rfind('/');
+    return std::string(origin) + std::string(path.substr(0, lastSlash + 1)) + std::string(location);
+}
+
+LowSpeedGuard::LowSpeedGuard(uint32_t windowMs, uint32_t minBytes)
+    : window_(windowMs), minBytes_(minBytes), windowStart_(Clock::now()) {}
+
+bool LowSpeedGuard::onBytes(std::size_t n, Clock::time_point now) {
+    if (now >= windowEnd()) {
+        if (bytesInWindow_ + n < minBytes_)
+            return false;
+        windowStart_ = now;
+        bytesInWindow_ = 0;
+        return true;
+    }
+    bytesInWindow_ += n;
+    return true;
+}
+
+}  // namespace vx

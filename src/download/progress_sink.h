@@ -1,0 +1,33 @@
+#pragma once
+// What the file pass shows: the progress window of its host. Every call comes from the worker
+// thread and returns once the window has taken it (texts are refreshed synchronously).
+
+#include <cstdint>
+#include <string>
+
+#include "download/job_model.h"
+
+namespace vx {
+
+class ProgressSink {
+  public:
+    virtual ~ProgressSink() = default;
+
+    virtual void setCaption(const std::string& text) = 0;
+    // Stores the four texts and copies them into their controls before returning.
+    virtual void showTexts(const ProgressTexts& texts) = 0;
+    // The bar runs from 0 to `total` bytes. The values are 64-bit; a window whose control holds
+    // 32-bit positions scales both alike.
+    virtual void setBarRange(uint64_t total) = 0;
+    virtual void setBarPosition(uint64_t position) = 0;
+    // Text of button 2 ("Cancel &All", later "OK").
+    virtual void setCancelAllText(const std::string& text) = 0;
+    virtual void showCancelCurrent(bool show) = 0;
+    // A message box with an OK button; `stringId` names the text's string-table entry and
+    // `text` is that entry already filled in. Returns once the user closed the box.
+    virtual void showMessage(int stringId, const std::string& text) = 0;
+    // Opens the settings sheet modally over the host's settings record; returns when it closes.
+    virtual void openSettingsSheet() = 0;
+};
+
+}  // namespace vx
