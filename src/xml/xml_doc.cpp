@@ -400,10 +400,18 @@ int32_t XmlDoc::parseDocument() {
 
 // Reads the end tag of an element whose children are all read; endTagBegin is at its '<'.
 bool XmlDoc::closeElement(int32_t index) {
-    const std::string name = tagNameAt(index);
+    // The name is looked at in place; it is copied only into an error message.
+    Token nameToken;
+    nameToken.next = spans_[index].startTagBegin + 1;
+    scanToken(nameToken);
+    const std::string_view name =
+        nameToken.begin <= nameToken.end
+            ? std::string_view(text_.get() + nameToken.begin,
+                               static_cast<size_t>(nameToken.end - nameToken.begin + 1))
+            : std::string_view();
     int32_t pos = spans_[index].endTagBegin;
     if (!findChar(pos, '<')) {
-        fail("End tag of " + name + " element not found");
+        fail("End tag of " + std::string(name) + " element not found");
         return false;
     }
     spans_[index].endTagBegin = pos;
@@ -420,11 +428,11 @@ bool XmlDoc::closeElement(int32_t index) {
         }
         ++count;
         if (count == 1 && !token.quoted && text_[token.begin] != '/') {
-            fail("Expecting end tag of element " + name);
+            fail("Expecting end tag of element " + std::string(name));
             return false;
         }
         if (count == 2 && !token.quoted && !tokenEquals(token, name)) {
-            fail("End tag does not correspond to " + name);
+            fail("End tag does not correspond to " + std::string(name));
             return false;
         }
         last = token;
@@ -440,7 +448,7 @@ bool XmlDoc::closeElement(int32_t index) {
     // An end tag must be closed by its '>': a file cut off inside its last end tag is
     // reported rather than read as complete.
     if (count < 2 || !closed) {
-        fail("End tag not completed for element " + name);
+        fail("End tag not completed for element " + std::string(name));
         return false;
     }
     spans_[index].endTagEnd = last.begin;
