@@ -46,8 +46,7 @@ std::string percentText(uint64_t position, uint64_t total) {
     if (total == 0)
         position = total = 1;
     position = std::min(position, total);
-    uint64_t percent =
-        position <= UINT64_MAX / 100 ? position * 100 / total : position / (total / 100);
+    auto percent = static_cast<uint64_t>(static_cast<unsigned __int128>(position) * 100 / total);
     return formatCount("%d%% Complete", static_cast<int64_t>(percent));
 }
 
@@ -103,6 +102,16 @@ void FilePass::showPosition(uint64_t position, uint64_t total) {
     }
 }
 
+void FilePass::open() {
+    http_ = ports_.openInternet ? ports_.openInternet() : nullptr;
+    cache_ = ports_.openCache ? ports_.openCache() : nullptr;
+}
+
+void FilePass::close() {
+    cache_.reset();
+    http_.reset();
+}
+
 void FilePass::run(const MediaUrlList& media) {
     ProgressSink& sink = *ports_.sink;
     std::string folder = saveFolder();
@@ -114,8 +123,7 @@ void FilePass::run(const MediaUrlList& media) {
     if (host_ == FilePassHost::MainWindow)
         sink.showCancelCurrent(true);
 
-    http_ = ports_.openInternet ? ports_.openInternet() : nullptr;
-    cache_ = ports_.openCache ? ports_.openCache() : nullptr;
+    open();
     for (const std::string& address : media) {
         if (flags_.running.load() != 1)
             break;
@@ -129,8 +137,7 @@ void FilePass::run(const MediaUrlList& media) {
             fetchOverHttp(address);
         }
     }
-    cache_.reset();
-    http_.reset();
+    close();
 
     sink.setCaption(text(IDS_DOWNLOAD_COMPLETE));
     sink.setCancelAllText(text(IDS_BUTTON_OK));
@@ -160,6 +167,8 @@ void FilePass::fetchFromCache(const std::string& address, const CacheEntry& entr
     };
     SaveResult saved = namer_.save(saveFolder(), name, entry.size, [&](const std::string& path) {
         flags_.continueCurrent = 1;
+        if (!cache_)
+            return CreateOutcome::Failed;
         switch (cache_->copyToNew(entry.localPath, path, progress)) {
             case CopyOutcome::Copied:
                 return CreateOutcome::Created;

@@ -71,7 +71,11 @@ class FilePass {
     // `stopRequested` 1 (download window) or the history saved (main window).
     void run(const MediaUrlList& media);
 
-    // The two roads for one address, for a pass that is already open.
+    // Opens the URL cache and the internet session, and closes them; run does both itself.
+    void open();
+    void close();
+
+    // The two roads for one address, between open and close.
     void fetchFromCache(const std::string& address, const CacheEntry& entry);
     // 1 when a response body was received and handled (saved, skipped or cancelled), 0 when
     // nothing was received or the file was filtered.

@@ -1,0 +1,183 @@
+#pragma once
+// A file pass wired to real parts: the native HTTP client against a loopback server, a folder
+// cache, and scratch folders for the saved files, the cache and the history.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/install_folder.h"
+#include "download/file_pass.h"
+#include "download/posix/folder_url_cache.h"
+#include "history/history_store.h"
+#include "settings/download_settings.h"
+#include "support/loopback_server.h"
+#include "support/scratch_folder.h"
+
+namespace vx::test {
+
+struct RecordingSink : ProgressSink {
+    std::vector<std::string> captions;
+    std::vector<ProgressTexts> texts;
+    std::vector<uint64_t> ranges;
+    std::vector<uint64_t> positions;
+    std::vector<std::string> buttonTexts;
+    std::vector<bool> cancelCurrent;
+    std::vector<std::pair<int, std::string>> messages;
+    int sheets = 0;
+    // Hooks that play the user's part at a given moment.
+    std::function<void(uint64_t)> onPosition;
+    std::function<void(const ProgressTexts&)> onTexts;
+    std::function<void()> onSheet;
+
+    void setCaption(const std::string& text) override { captions.push_back(text); }
+    void showTexts(const ProgressTexts& t) override {
+        texts.push_back(t);
+        if (onTexts)
+            onTexts(t);
+    }
+    void setBarRange(uint64_t total) override { ranges.push_back(total); }
+    void setBarPosition(uint64_t position) override {
+        positions.push_back(position);
+        if (onPosition)
+            onPosition(position);
+    }
+    void setCancelAllText(const std::string& text) override { buttonTexts.push_back(text); }
+    void showCancelCurrent(bool show) override { cancelCurrent.push_back(show); }
+    void showMessage(int id, const std::string& text) override { messages.push_back({id, text}); }
+    void openSettingsSheet() override {
+        ++sheets;
+        if (onSheet)
+            onSheet();
+    }
+    // The file texts shown, in order.
+    std::vector<std::string> files() const {
+        std::vector<std::string> out;
+        for (const ProgressTexts& t : texts)
+            if (out.empty() || out.back() != t.file)
+                out.push_back(t.file);
+        return out;
+    }
+};
+
+class FixedInstall : public InstallEnvironment {
+  public:
+    explicit FixedInstall(std::string folder) : folder_(std::move(folder)) {}
+    std::string installFolder() override { return joinPath(folder_, ""); }
+    std::optional<std::string> registryInstallPath() override { return std::nullopt; }
+
+  private:
+    std::string folder_;
+};
+
+// Counts lookups on its way to the folder cache.
+class CountingCache : public UrlCache {
+  public:
+    explicit CountingCache(FolderUrlCache& cache, int& lookups)
+        : cache_(cache), lookups_(lookups) {}
+    std::optional<CacheEntry> lookup(const std::string& address) override {
+        ++lookups_;
+        return cache_.lookup(address);
+    }
+    CopyOutcome copyToNew(const std::string& from, const std::string& to,
+                          const CopyProgress& progress) override {
+        return cache_.copyToNew(from, to, progress);
+    }
+
+  private:
+    FolderUrlCache& cache_;
+    int& lookups_;
+};
+
+class FilePassFixture : public ::testing::Test {
+  protected:
+    FilePassFixture()
+        : cache(cacheFolder.path()),
+          install(installFolder.path()),
+          history(install, platformFileSystem()) {
+        settings.saveFolder = saveFolder.path();
+        flags.running = 1;
+        flags.continueCurrent = 1;
+        limits.idleTimeoutMs = 500;
+        limits.headTimeoutMs = 2000;
+        limits.lowSpeedWindowMs = 1500;
+        limits.lowSpeedBytes = 64;
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd))
+            startFolder = cwd;
+    }
+    ~FilePassFixture() override {
+        // The pass makes the save folder the current one; later tests must not stand in it.
+        if (!startFolder.empty())
+            (void)chdir(startFolder.c_str());
+    }
+
+    FilePassPorts ports() {
+        FilePassPorts p;
+        p.openCache = [this] { return std::make_unique<CountingCache>(cache, lookups); };
+        p.openInternet = [this] { return platformHttpClient(limits); };
+        p.files = &platformLocalFiles();
+        p.sink = &sink;
+        return p;
+    }
+
+    std::unique_ptr<FilePass> makePass(FilePassHost host = FilePassHost::DownloadWindow,
+                                       FilePassOptions options = {}) {
+        return std::make_unique<FilePass>(host, settingsOf(settings), flags,
+                                          host == FilePassHost::MainWindow ? &history : nullptr,
+                                          ports(), options);
+    }
+
+    // Runs one whole pass over `media`.
+    FilePass::Counts run(const MediaUrlList& media,
+                         FilePassHost host = FilePassHost::DownloadWindow) {
+        // Each pass starts a new session, as the host does.
+        flags.running = 1;
+        flags.continueCurrent = 1;
+        flags.stopRequested = 0;
+        auto pass = makePass(host);
+        pass->run(media);
+        return pass->counts();
+    }
+
+    // A history record for one page holding `media`, as collection leaves it.
+    void recordPage(const std::string& page, const MediaUrlList& media) {
+        HistoryRecord record;
+        record.pageAddress = page;
+        for (const std::string& m : media) {
+            HistoryItem item;
+            item.address = m;
+            record.items.push_back(item);
+        }
+        history.AddRecord(record);
+    }
+    const HistoryItem& historyItem(std::size_t i) const {
+        return history.records().at(0).items.at(i);
+    }
+
+    std::string cached(const std::string& address, const std::string& bytes) {
+        EXPECT_TRUE(cache.store(address, bytes));
+        return address;
+    }
+
+    LoopbackServer server;
+    ScratchFolder saveFolder{"vx-save"};
+    ScratchFolder cacheFolder{"vx-cache"};
+    ScratchFolder installFolder{"vx-install"};
+    FolderUrlCache cache;
+    FixedInstall install;
+    CHistoryStore history;
+    DownloadSettings settings;
+    SessionFlags flags;
+    HttpLimits limits;
+    RecordingSink sink;
+    int lookups = 0;
+    std::string startFolder;
+};
+
+}  // namespace vx::test

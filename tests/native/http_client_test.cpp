@@ -1,0 +1,272 @@
+#include "download/http_client.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "support/loopback_server.h"
+
+namespace vx {
+namespace {
+
+using test::LoopbackServer;
+
+TEST(HttpAddressSplit, TakesTheAddresssOwnSchemeHostAndPort) {
+    struct Case {
+        const char* address;
+        bool secure;
+        const char* host;
+        uint16_t port;
+        const char* object;
+    } cases[] = {
+        {"http://example.com/a/b.jpg", false, "example.com", 80, "/a/b.jpg"},
+        {"https://example.com/a.jpg", true, "example.com", 443, "/a.jpg"},
+        {"HTTP://Example.com:8080/x", false, "Example.com", 8080, "/x"},
+        {"https://h:8443/p?q=1", true, "h", 8443, "/p?q=1"},
+        {"http://h/show.php?id=3&x=y#top", false, "h", 80, "/show.php?id=3&x=y"},
+        {"http://h", false, "h", 80, "/"},
+        {"http://h?x=1", false, "h", 80, "/?x=1"},
+        {"http://user:pw@h:81/f", false, "h", 81, "/f"},
+        {"http://[::1]:8080/v6", false, "::1", 8080, "/v6"},
+        {"http://[::1]/v6", false, "::1", 80, "/v6"},
+        {"http://h\\dir\\f.gif", false, "h", 80, "/dir/f.gif"},
+    };
+    for (const Case& c : cases) {
+        std::optional<HttpAddress> a = splitHttpAddress(c.address);
+        ASSERT_TRUE(a) << c.address;
+        EXPECT_EQ(*a, (HttpAddress{c.secure, c.host, c.port, c.object})) << c.address;
+    }
+}
+
+TEST(HttpAddressSplit, RefusesWhatIsNotAnHttpAddress) {
+    for (const char* address :
+         {"ftp://h/f", "file:///c:/x.jpg", "data:image/png;base64,AAAA", "javascript:void(0)",
+          "http://", "http:///path", "http://h:0/", "http://h:65536/", "http://h:8o/",
+          "http://[::1/x", "http://[::1]x/", "/relative/path.jpg", "mailto:a@b"}) {
+        EXPECT_FALSE(splitHttpAddress(address)) << address;
+    }
+}
+
+TEST(HttpRequest, IsAPlainHttp10GetWithTheAgentName) {
+    EXPECT_EQ(requestText({false, "h", 80, "/a.jpg?x=1"}),
+              "GET /a.jpg?x=1 HTTP/1.0\r\nUser-Agent: Vexaro\r\nHost: h\r\n\r\n");
+    EXPECT_EQ(requestText({false, "h", 8080, "/"}),
+              "GET / HTTP/1.0\r\nUser-Agent: Vexaro\r\nHost: h:8080\r\n\r\n");
+    EXPECT_EQ(requestText({false, "::1", 81, "/"}),
+              "GET / HTTP/1.0\r\nUser-Agent: Vexaro\r\nHost: [::1]:81\r\n\r\n");
+}
+
+BodyLength lengthOf(std::vector<std::string> lengths, std::vector<std::string> codings = {}) {
+    HttpResponseHead head;
+    head.status = 200;
+    head.contentLength = std::move(lengths);
+    head.transferEncoding = std::move(codings);
+    return bodyLength(head);
+}
+
+TEST(ResponseLength, OnlyPlainAgreeingNumbersCount) {
+    EXPECT_EQ(lengthOf({}).kind, BodyLengthKind::Missing);
+    EXPECT_EQ(lengthOf({"1234"}).bytes, 1234u);
+    EXPECT_EQ(lengthOf({" 77 "}).bytes, 77u);
+    EXPECT_EQ(lengthOf({"0"}).kind, BodyLengthKind::Valid);
+    EXPECT_EQ(lengthOf({"1000000000000000"}).bytes, 1000000000000000ull);
+    EXPECT_EQ(lengthOf({"5", "5"}).bytes, 5u);
+    EXPECT_EQ(lengthOf({"5, 5"}).bytes, 5u);
+    for (auto bad : std::vector<std::vector<std::string>>{{"-5"},
+                                                          {"abc"},
+                                                          {"12abc"},
+                                                          {""},
+                                                          {"+5"},
+                                                          {"5 5"},
+                                                          {"0x10"},
+                                                          {"5", "6"},
+                                                          {"5,6"},
+                                                          {"5,"},
+                                                          {"99999999999999999999"}}) {
+        EXPECT_EQ(lengthOf(bad).kind, BodyLengthKind::Invalid) << bad.front();
+    }
+}
+
+TEST(ResponseLength, ACodedBodyHasNoUsableLength) {
+    EXPECT_EQ(lengthOf({"10"}, {"chunked"}).kind, BodyLengthKind::Invalid);
+    EXPECT_EQ(lengthOf({}, {"gzip, chunked"}).kind, BodyLengthKind::Invalid);
+    EXPECT_EQ(lengthOf({"10"}, {"Identity"}).bytes, 10u);
+}
+
+TEST(Redirection, ResolvesAgainstTheAddressAskedFor) {
+    EXPECT_EQ(resolveLocation("http://h/a/b.jpg", "http://o/x"), "http://o/x");
+    EXPECT_EQ(resolveLocation("http://h:81/a/b.jpg", "/x/y"), "http://h:81/x/y");
+    EXPECT_EQ(resolveLocation("http://h/a/b.jpg?q=/z", "c.jpg"), "http://h/a/c.jpg");
+    EXPECT_EQ(resolveLocation("https://h/a", "//cdn/img"), "https://cdn/img");
+    EXPECT_EQ(resolveLocation("http://h", "x"), "http://h/x");
+    EXPECT_FALSE(resolveLocation("http://h/a", ""));
+    EXPECT_FALSE(resolveLocation("http://h/a", "ftp://h/x"));
+}
+
+TEST(LowSpeed, TooFewBytesInAWindowEndTheTransfer) {
+    using namespace std::chrono_literals;
+    LowSpeedGuard guard(1000, 100);
+    auto t0 = LowSpeedGuard::Clock::now();
+    EXPECT_TRUE(guard.onBytes(60, t0 + 100ms));
+    EXPECT_TRUE(guard.onBytes(60, t0 + 1100ms));  // 120 in the first window
+    EXPECT_TRUE(guard.onBytes(10, t0 + 1500ms));
+    EXPECT_FALSE(guard.onBytes(10, t0 + 2200ms));  // 20 in the second
+}
+
+// The native client against a live server.
+class HttpClientLive : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(server.listening()); }
+
+    HttpOpenResult open(const std::string& target, HttpLimits limits = {}) {
+        client = platformHttpClient(limits);
+        return client->open(server.url(target), nullptr);
+    }
+
+    // The whole body, or the error that ended it.
+    std::pair<std::string, HttpError> readAll(HttpTransfer& t) {
+        std::string body;
+        char buffer[4096];
+        for (;;) {
+            ReadResult r = t.read(buffer, sizeof buffer);
+            if (r.status == ReadStatus::Failed)
+                return {body, r.error};
+            if (r.status == ReadStatus::End)
+                return {body, HttpError::None};
+            body.append(buffer, r.count);
+        }
+    }
+
+    static HttpLimits shortLimits() {
+        HttpLimits limits;
+        limits.idleTimeoutMs = 400;
+        limits.headTimeoutMs = 2000;
+        limits.lowSpeedWindowMs = 1200;
+        limits.lowSpeedBytes = 64;
+        return limits;
+    }
+
+    LoopbackServer server;
+    std::unique_ptr<HttpClient> client;
+};
+
+TEST_F(HttpClientLive, SendsTheRequestAndReadsHeadAndBody) {
+    std::string body(10000, 'b');
+    body[0] = 'A';
+    server.route("/m/a.jpg?x=1", test::okResponse(body));
+    HttpOpenResult r = open("/m/a.jpg?x=1#frag");
+    ASSERT_TRUE(r.transfer) << describeHttpError(r.error);
+    EXPECT_EQ(r.transfer->head().status, 200);
+    EXPECT_EQ(bodyLength(r.transfer->head()).bytes, 10000u);
+    EXPECT_EQ(readAll(*r.transfer).first, body);
+    auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].text,
+              "GET /m/a.jpg?x=1 HTTP/1.0\r\nUser-Agent: Vexaro\r\nHost: 127.0.0.1:" +
+                  std::to_string(server.port()));
+}
+
+TEST_F(HttpClientLive, ReportsTheStatusAndHeadersAsSent) {
+    server.route("/missing", test::responseWithLength(404, "9", "not here!"));
+    server.route("/nolength", test::responseWithoutLength("abc"));
+    server.route("/twice", test::rawResponse("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n"
+                                             "content-length: 4\r\n",
+                                             "abcd"));
+    server.route("/chunked", test::chunkedResponse("hello"));
+    HttpOpenResult missing = open("/missing");
+    ASSERT_TRUE(missing.transfer);
+    EXPECT_EQ(missing.transfer->head().status, 404);
+    HttpOpenResult noLength = open("/nolength");
+    ASSERT_TRUE(noLength.transfer);
+    EXPECT_EQ(bodyLength(noLength.transfer->head()).kind, BodyLengthKind::Missing);
+    HttpOpenResult twice = open("/twice");
+    ASSERT_TRUE(twice.transfer);
+    EXPECT_EQ(twice.transfer->head().contentLength, (std::vector<std::string>{" 3", " 4"}));
+    EXPECT_EQ(bodyLength(twice.transfer->head()).kind, BodyLengthKind::Invalid);
+    HttpOpenResult chunked = open("/chunked");
+    ASSERT_TRUE(chunked.transfer);
+    EXPECT_EQ(bodyLength(chunked.transfer->head()).kind, BodyLengthKind::Invalid);
+}
+
+TEST_F(HttpClientLive, FollowsRedirectionsToTheirEnd) {
+    server.route("/old", test::redirectResponse(302, "/new/place.jpg"));
+    server.route("/new/place.jpg", test::redirectResponse(301, "final.jpg"));
+    server.route("/new/final.jpg", test::okResponse("done"));
+    server.route("/loop", test::redirectResponse(302, "/loop"));
+    HttpOpenResult r = open("/old");
+    ASSERT_TRUE(r.transfer);
+    EXPECT_EQ(r.transfer->head().status, 200);
+    EXPECT_EQ(readAll(*r.transfer).first, "done");
+    HttpOpenResult loop = open("/loop");
+    EXPECT_FALSE(loop.transfer);
+    EXPECT_EQ(loop.error, HttpError::TooManyRedirects);
+}
+
+TEST_F(HttpClientLive, EndlessHeadersAreCut) {
+    server.route("/endless", test::endlessHeadResponse());
+    HttpOpenResult r = open("/endless");
+    EXPECT_FALSE(r.transfer);
+    EXPECT_EQ(r.error, HttpError::HeadTooLarge);
+}
+
+TEST_F(HttpClientLive, AStallAfterTheHeadEndsInATimeout) {
+    server.route("/stall", test::stallAfterHeadResponse("5000"));
+    HttpOpenResult r = open("/stall", shortLimits());
+    ASSERT_TRUE(r.transfer);
+    auto [body, error] = readAll(*r.transfer);
+    EXPECT_TRUE(body.empty());
+    EXPECT_EQ(error, HttpError::Timeout);
+}
+
+TEST_F(HttpClientLive, ADrippingBodyEndsAsTooSlow) {
+    server.route("/drip", test::dripResponse(std::string(200, 'd'), 100));
+    HttpOpenResult r = open("/drip", shortLimits());
+    ASSERT_TRUE(r.transfer);
+    auto [body, error] = readAll(*r.transfer);
+    EXPECT_LT(body.size(), 200u);
+    EXPECT_EQ(error, HttpError::TooSlow);
+}
+
+TEST_F(HttpClientLive, AServerThatHangsUpIsNoResponse) {
+    server.route("/hangup", test::hangupResponse());
+    HttpOpenResult r = open("/hangup");
+    EXPECT_FALSE(r.transfer);
+    EXPECT_EQ(r.error, HttpError::Protocol);
+}
+
+TEST_F(HttpClientLive, AnAbortStopsAWaitingTransfer) {
+    server.route("/stall", test::stallAfterHeadResponse("100"));
+    client = platformHttpClient();
+    std::atomic<int> asked{0};
+    HttpOpenResult r = client->open(server.url("/stall"), [&] { return ++asked > 20; });
+    ASSERT_TRUE(r.transfer);
+    char buffer[64];
+    ReadResult read = r.transfer->read(buffer, sizeof buffer);
+    EXPECT_EQ(read.status, ReadStatus::Failed);
+    EXPECT_EQ(read.error, HttpError::Cancelled);
+}
+
+TEST_F(HttpClientLive, HttpsIsPassedOverWithAReason) {
+    client = platformHttpClient();
+    HttpOpenResult r =
+        client->open("https://127.0.0.1:" + std::to_string(server.port()) + "/x", nullptr);
+    EXPECT_FALSE(r.transfer);
+    EXPECT_EQ(r.error, HttpError::UnsupportedScheme);
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(HttpClientLive, ARefusedConnectionIsAConnectError) {
+    uint16_t closedPort;
+    {
+        LoopbackServer gone;
+        closedPort = gone.port();
+    }
+    client = platformHttpClient();
+    HttpOpenResult r =
+        client->open("http://127.0.0.1:" + std::to_string(closedPort) + "/x", nullptr);
+    EXPECT_FALSE(r.transfer);
+    EXPECT_EQ(r.error, HttpError::Connect);
+}
+
+}  // namespace
+}  // namespace vx
