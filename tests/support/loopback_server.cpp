@@ -265,7 +265,7 @@ void LoopbackServer::serve(SocketHandle handle) {
                 break;
             std::string line = "X-Filler: " + std::string(1000, 'f') + "\r\n";
             // A cap keeps a client that never gives up from filling memory on both sides.
-            for (size_t sent = 0; sent < (size_t{64} << 20) && !stopping_; sent += line.size()) {
+            for (size_t sent = 0; sent < (size_t{2} << 20) && !stopping_; sent += line.size()) {
                 if (!sendAll(client, line.data(), line.size()))
                     break;
             }

@@ -19,7 +19,7 @@ namespace vx::test {
 struct LoopbackResponse {
     enum class Kind {
         Fixed,           // head then body, then close
-        EndlessHead,     // a status line, then header lines until the client goes away
+        EndlessHead,     // a status line, then header lines until the client goes away (2 MB)
         StallAfterHead,  // head, then silence until the client goes away
         Drip,            // head, then the body one byte per interval
         Hangup,          // close without a word

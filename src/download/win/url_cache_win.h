@@ -1,0 +1,31 @@
+#pragma once
+// The browser's URL cache through WinINet, and the cache copy through CopyFileExA.
+
+#include <windows.h>
+
+#include <vector>
+
+#include "download/url_cache.h"
+
+namespace vx {
+
+// The copy progress routine's answer for the file pass's decision.
+DWORD copyProgressAnswer(bool goOn);
+
+class WinInetUrlCache final : public UrlCache {
+  public:
+    static constexpr size_t kInitialBufferBytes = 4096;
+
+    WinInetUrlCache();
+    std::optional<CacheEntry> lookup(const std::string& address) override;
+    // CopyFileExA with a progress routine; the destination must be new.
+    CopyOutcome copyToNew(const std::string& from, const std::string& to,
+                          const CopyProgress& progress) override;
+
+    size_t bufferBytes() const { return buffer_.size(); }
+
+  private:
+    std::vector<unsigned char> buffer_;  // one INTERNET_CACHE_ENTRY_INFOA and its texts
+};
+
+}  // namespace vx

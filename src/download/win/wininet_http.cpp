@@ -1,0 +1,281 @@
+#include <windows.h>
+#include <wininet.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "download/http_client.h"
+
+namespace vx {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class InternetHandle {
+  public:
+    explicit InternetHandle(HINTERNET h = nullptr) : handle_(h) {}
+    ~InternetHandle() { reset(); }
+    InternetHandle(InternetHandle&& other) noexcept
+        : handle_(std::exchange(other.handle_, nullptr)) {}
+    InternetHandle& operator=(InternetHandle&&) = delete;
+    HINTERNET get() const { return handle_; }
+    void reset(HINTERNET h = nullptr) {
+        if (handle_)
+            InternetCloseHandle(handle_);
+        handle_ = h;
+    }
+
+  private:
+    HINTERNET handle_;
+};
+
+// WinINet's own time-outs cover a server that stays silent, not one that sends a byte now and
+// then or header lines without end. The watchdog closes the request from its own thread when the
+// session is cancelled, the head takes too long, or the body comes too slowly; closing the handle
+// makes the blocked WinINet call return with a failure.
+class Watchdog {
+  public:
+    Watchdog(HINTERNET request, const HttpLimits& limits, AbortCheck abort)
+        : request_(request),
+          limits_(limits),
+          abort_(std::move(abort)),
+          headDeadline_(Clock::now() + std::chrono::milliseconds(limits.headTimeoutMs)) {
+        thread_ = std::thread([this] { watch(); });
+    }
+    ~Watchdog() { stop(); }
+
+    // Ends the watch; the verdict is final afterwards.
+    HttpError stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+        return verdict_.load();
+    }
+
+    void headArrived() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        inBody_ = true;
+        windowStart_ = Clock::now();
+        windowBytes_ = 0;
+    }
+    void received(size_t n) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        windowBytes_ += n;
+    }
+    // Why the watchdog closed the request; None while it has not.
+    HttpError verdict() const { return verdict_.load(); }
+
+  private:
+    void watch() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!stopping_) {
+            wake_.wait_for(lock, std::chrono::milliseconds(100));
+            if (stopping_)
+                break;
+            HttpError why = HttpError::None;
+            auto now = Clock::now();
+            if (abort_ && abort_()) {
+                why = HttpError::Cancelled;
+            } else if (!inBody_ && now >= headDeadline_) {
+                why = HttpError::Timeout;
+            } else if (inBody_ &&
+                       now >= windowStart_ + std::chrono::milliseconds(limits_.lowSpeedWindowMs)) {
+                if (windowBytes_ < limits_.lowSpeedBytes) {
+                    why = HttpError::TooSlow;
+                } else {
+                    windowStart_ = now;
+                    windowBytes_ = 0;
+                }
+            }
+            if (why != HttpError::None) {
+                verdict_ = why;
+                InternetCloseHandle(request_);
+                break;
+            }
+        }
+    }
+
+    HINTERNET request_;
+    HttpLimits limits_;
+    AbortCheck abort_;
+    Clock::time_point headDeadline_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    bool inBody_ = false;
+    Clock::time_point windowStart_;
+    uint64_t windowBytes_ = 0;
+    std::atomic<HttpError> verdict_{HttpError::None};
+    std::thread thread_;
+};
+
+// Every value of one header, in order (the index walks repeated headers).
+std::vector<std::string> headerValues(HINTERNET request, DWORD query) {
+    std::vector<std::string> values;
+    for (DWORD index = 0;;) {
+        DWORD before = index;
+        std::vector<char> buffer(32);
+        DWORD length = static_cast<DWORD>(buffer.size());
+        BOOL ok = HttpQueryInfoA(request, query, buffer.data(), &length, &index);
+        if (!ok && GetLastError() == ERROR_INSUFFICIENT_BUFFER && length < 65536) {
+            buffer.assign(length + 1, 0);
+            length = static_cast<DWORD>(buffer.size());
+            index = before;
+            ok = HttpQueryInfoA(request, query, buffer.data(), &length, &index);
+        }
+        if (!ok)
+            break;
+        values.emplace_back(buffer.data(), length);
+        if (index == before)
+            break;
+    }
+    return values;
+}
+
+class WinInetTransfer final : public HttpTransfer {
+  public:
+    WinInetTransfer(InternetHandle connection, HINTERNET request,
+                    std::unique_ptr<Watchdog> watchdog, HttpResponseHead head)
+        : connection_(std::move(connection)),
+          request_(request),
+          watchdog_(std::move(watchdog)),
+          head_(std::move(head)) {}
+    ~WinInetTransfer() override {
+        // A request the watchdog closed is not closed twice.
+        if (watchdog_->stop() == HttpError::None)
+            InternetCloseHandle(request_);
+    }
+
+    const HttpResponseHead& head() const override { return head_; }
+
+    ReadResult read(char* buffer, std::size_t capacity) override {
+        if (watchdog_->verdict() != HttpError::None)
+            return {ReadStatus::Failed, 0, watchdog_->verdict()};
+        // Asking what is there first returns as soon as any byte arrived, so a slow body still
+        // comes back chunk by chunk.
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request_, &available, 0, 0))
+            return failed();
+        if (available == 0)
+            return {ReadStatus::End, 0, HttpError::None};
+        DWORD want = static_cast<DWORD>(std::min<std::size_t>(capacity, available));
+        DWORD count = 0;
+        if (!InternetReadFile(request_, buffer, want, &count))
+            return failed();
+        if (count == 0)
+            return {ReadStatus::End, 0, HttpError::None};
+        watchdog_->received(count);
+        return {ReadStatus::Data, count, HttpError::None};
+    }
+
+  private:
+    ReadResult failed() const {
+        HttpError why = watchdog_->verdict();
+        return {ReadStatus::Failed, 0, why != HttpError::None ? why : HttpError::Read};
+    }
+
+    InternetHandle connection_;
+    HINTERNET request_;
+    std::unique_ptr<Watchdog> watchdog_;
+    HttpResponseHead head_;
+};
+
+class WinInetClient final : public HttpClient {
+  public:
+    explicit WinInetClient(const HttpLimits& limits)
+        : session_(InternetOpenA(kMediaAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)),
+          limits_(limits) {
+        if (session_.get())
+            setTimeouts(session_.get());
+    }
+
+    HttpOpenResult open(const std::string& address, const AbortCheck& abort) override {
+        if (!session_.get())
+            return {nullptr, HttpError::NoSession, {}};
+        URL_COMPONENTSA parts{};
+        parts.dwStructSize = sizeof parts;
+        parts.dwSchemeLength = 1;
+        parts.dwHostNameLength = 1;
+        parts.dwUrlPathLength = 1;
+        if (!InternetCrackUrlA(address.c_str(), static_cast<DWORD>(address.size()), 0, &parts) ||
+            !parts.lpszHostName || parts.dwHostNameLength == 0)
+            return {nullptr, HttpError::BadAddress, address};
+        bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+        if (!secure && parts.nScheme != INTERNET_SCHEME_HTTP)
+            return {nullptr, HttpError::BadAddress, address};
+        std::string host(parts.lpszHostName, parts.dwHostNameLength);
+        // The object runs from the path to the end of the address, without the fragment.
+        std::string object;
+        if (parts.lpszUrlPath)
+            object = std::string(parts.lpszUrlPath);
+        object = object.substr(0, object.find('#'));
+        if (object.empty() || object.front() != '/')
+            object.insert(object.begin(), '/');
+
+        InternetHandle connection(InternetConnectA(session_.get(), host.c_str(), parts.nPort, "",
+                                                   "", INTERNET_SERVICE_HTTP, 0, 0));
+        if (!connection.get())
+            return {nullptr, HttpError::Connect, host};
+        DWORD flags =
+            INTERNET_FLAG_DONT_CACHE | INTERNET_FLAG_NO_UI | (secure ? INTERNET_FLAG_SECURE : 0);
+        HINTERNET request = HttpOpenRequestA(connection.get(), "GET", object.c_str(), "HTTP/1.0",
+                                             nullptr, nullptr, flags, 0);
+        if (!request)
+            return {nullptr, HttpError::Connect, host};
+        setTimeouts(request);
+        auto watchdog = std::make_unique<Watchdog>(request, limits_, abort);
+        if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
+            HttpError why = watchdog->stop();
+            if (why == HttpError::None)
+                InternetCloseHandle(request);
+            return {nullptr, why != HttpError::None ? why : HttpError::Send, host};
+        }
+        // A head that took too long may still have arrived, but its request is closed.
+        if (watchdog->verdict() != HttpError::None) {
+            HttpError why = watchdog->stop();
+            return {nullptr, why, host};
+        }
+        watchdog->headArrived();
+        HttpResponseHead head;
+        DWORD status = 0;
+        DWORD length = sizeof status;
+        if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                            &length, nullptr))
+            status = 0;
+        head.status = static_cast<int>(status);
+        head.contentLength = headerValues(request, HTTP_QUERY_CONTENT_LENGTH);
+        head.transferEncoding = headerValues(request, HTTP_QUERY_TRANSFER_ENCODING);
+        return {std::make_unique<WinInetTransfer>(std::move(connection), request,
+                                                  std::move(watchdog), std::move(head)),
+                HttpError::None,
+                {}};
+    }
+
+  private:
+    void setTimeouts(HINTERNET handle) const {
+        DWORD connect = limits_.connectTimeoutMs;
+        DWORD receive = limits_.idleTimeoutMs;
+        InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+        InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+        InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
+    }
+
+    InternetHandle session_;
+    HttpLimits limits_;
+};
+
+}  // namespace
+
+std::unique_ptr<HttpClient> platformHttpClient(const HttpLimits& limits) {
+    return std::make_unique<WinInetClient>(limits);
+}
+
+}  // namespace vx

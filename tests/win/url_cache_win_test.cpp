@@ -1,0 +1,111 @@
+#include <windows.h>
+#include <wininet.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "download/local_files.h"
+#include "download/naming.h"
+#include "download/win/url_cache_win.h"
+#include "support/scratch_folder.h"
+
+namespace vx {
+namespace {
+
+// Puts `bytes` into the browser cache under `address`, the way the browser does.
+bool commitToCache(const std::string& address, const std::string& bytes) {
+    char file[MAX_PATH] = {};
+    if (!CreateUrlCacheEntryA(address.c_str(), static_cast<DWORD>(bytes.size()), "bin", file, 0))
+        return false;
+    {
+        std::ofstream out(file, std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    FILETIME none{};
+    return CommitUrlCacheEntryA(address.c_str(), file, none, none, NORMAL_CACHE_ENTRY, nullptr, 0,
+                                nullptr, nullptr) != 0;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string uniqueAddress(const std::string& tail) {
+    return "http://cache-test.invalid/" + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(GetTickCount()) + "/" + tail;
+}
+
+TEST(WinInetUrlCache, FindsACommittedEntryAndItsSize) {
+    std::string address = uniqueAddress("photo.jpg");
+    std::string bytes(12345, 'c');
+    ASSERT_TRUE(commitToCache(address, bytes));
+    WinInetUrlCache cache;
+    std::optional<CacheEntry> entry = cache.lookup(address);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->size, bytes.size());
+    EXPECT_EQ(readFile(entry->localPath), bytes);
+    EXPECT_FALSE(cache.lookup(uniqueAddress("never-cached.jpg")));
+}
+
+TEST(WinInetUrlCache, ALongAddressGrowsTheBufferForTheRestOfThePass) {
+    std::string longAddress = uniqueAddress(std::string(6000, 'l') + ".gif");
+    ASSERT_TRUE(commitToCache(longAddress, "long"));
+    std::string shortAddress = uniqueAddress("s.gif");
+    ASSERT_TRUE(commitToCache(shortAddress, "short"));
+    WinInetUrlCache cache;
+    EXPECT_EQ(cache.bufferBytes(), WinInetUrlCache::kInitialBufferBytes);
+    std::optional<CacheEntry> entry = cache.lookup(longAddress);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(readFile(entry->localPath), "long");
+    size_t grown = cache.bufferBytes();
+    EXPECT_GT(grown, WinInetUrlCache::kInitialBufferBytes);
+    ASSERT_TRUE(cache.lookup(shortAddress));
+    EXPECT_EQ(cache.bufferBytes(), grown);
+}
+
+TEST(WinInetUrlCache, CopiesOutOnlyToANewName) {
+    std::string address = uniqueAddress("copy.png");
+    ASSERT_TRUE(commitToCache(address, "cached bytes"));
+    WinInetUrlCache cache;
+    CacheEntry entry = *cache.lookup(address);
+    test::ScratchFolder folder;
+    EXPECT_EQ(cache.copyToNew(entry.localPath, folder.file("copy.png"), nullptr),
+              CopyOutcome::Copied);
+    EXPECT_EQ(folder.read("copy.png"), "cached bytes");
+    folder.putBytes("taken.png", "mine");
+    EXPECT_EQ(cache.copyToNew(entry.localPath, folder.file("taken.png"), nullptr),
+              CopyOutcome::AlreadyExists);
+    EXPECT_EQ(folder.read("taken.png"), "mine");
+    EXPECT_EQ(cache.copyToNew(folder.file("no-source"), folder.file("out.png"), nullptr),
+              CopyOutcome::Failed);
+    EXPECT_FALSE(folder.has("out.png"));
+}
+
+TEST(WinInetUrlCache, TheProgressRoutineAnswersTheFilePasssDecision) {
+    EXPECT_EQ(copyProgressAnswer(true), static_cast<DWORD>(PROGRESS_CONTINUE));
+    EXPECT_EQ(copyProgressAnswer(false), static_cast<DWORD>(PROGRESS_CANCEL));
+}
+
+TEST(SaveFolderOnWindows, NamesDifferingOnlyInCaseAreTheSameFile) {
+    test::ScratchFolder folder;
+    folder.put("PHOTO.JPG", 10);
+    LocalFiles& files = platformLocalFiles();
+    UniqueNamer namer(files);
+    std::string ten(10, 'x');
+    SaveResult same = namer.save(folder.path(), "photo.jpg", 10, [&](const std::string& p) {
+        return files.writeNewFile(p, ten.data(), 10);
+    });
+    EXPECT_EQ(same.outcome, SaveOutcome::Duplicate);
+    SaveResult other = namer.save(folder.path(), "photo.jpg", 3, [&](const std::string& p) {
+        return files.writeNewFile(p, "abc", 3);
+    });
+    EXPECT_EQ(other.outcome, SaveOutcome::Saved);
+    EXPECT_EQ(other.path, folder.file("photo1.jpg"));
+    EXPECT_EQ(files.writeNewFile(folder.file("Photo1.JPG"), "zz", 2), CreateOutcome::AlreadyExists);
+    EXPECT_EQ(folder.read("photo1.jpg"), "abc");
+}
+
+}  // namespace
+}  // namespace vx

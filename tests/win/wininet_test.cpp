@@ -1,0 +1,183 @@
+#include <windows.h>
+#include <wininet.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+
+#include "download/file_pass.h"
+#include "download/http_client.h"
+#include "settings/download_settings.h"
+#include "support/loopback_server.h"
+#include "support/scratch_folder.h"
+
+namespace vx {
+namespace {
+
+using test::LoopbackServer;
+
+HttpLimits shortLimits() {
+    HttpLimits limits;
+    limits.connectTimeoutMs = 5000;
+    limits.idleTimeoutMs = 1000;
+    limits.headTimeoutMs = 3000;
+    limits.lowSpeedWindowMs = 1500;
+    limits.lowSpeedBytes = 64;
+    return limits;
+}
+
+std::pair<std::string, HttpError> readAll(HttpTransfer& t) {
+    std::string body;
+    char buffer[4096];
+    for (;;) {
+        ReadResult r = t.read(buffer, sizeof buffer);
+        if (r.status == ReadStatus::Failed)
+            return {body, r.error};
+        if (r.status == ReadStatus::End)
+            return {body, HttpError::None};
+        body.append(buffer, r.count);
+    }
+}
+
+class WinInetClient : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(server.listening()); }
+    HttpOpenResult open(const std::string& target, const AbortCheck& abort = nullptr) {
+        client = platformHttpClient(shortLimits());
+        return client->open(server.url(target), abort);
+    }
+    LoopbackServer server;
+    std::unique_ptr<HttpClient> client;
+};
+
+TEST_F(WinInetClient, SendsAnHttp10GetWithTheAgentToTheAddresssPort) {
+    std::string body(20000, 'w');
+    server.route("/dir/a.jpg?x=1&y=2", test::okResponse(body));
+    HttpOpenResult r = open("/dir/a.jpg?x=1&y=2#part");
+    ASSERT_TRUE(r.transfer) << describeHttpError(r.error);
+    EXPECT_EQ(r.transfer->head().status, 200);
+    EXPECT_EQ(bodyLength(r.transfer->head()).bytes, body.size());
+    EXPECT_EQ(readAll(*r.transfer).first, body);
+    auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].text.substr(0, requests[0].text.find("\r\n")),
+              "GET /dir/a.jpg?x=1&y=2 HTTP/1.0");
+    EXPECT_NE((requests[0].text + "\r\n").find("\r\nUser-Agent: Vexaro\r\n"), std::string::npos)
+        << requests[0].text;
+}
+
+TEST_F(WinInetClient, ReportsStatusAndEveryLengthHeader) {
+    server.route("/missing", test::responseWithLength(404, "9", "not found"));
+    server.route("/twice", test::rawResponse("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n"
+                                             "Content-Length: 4\r\n",
+                                             "abcd"));
+    server.route("/none", test::responseWithoutLength("abc"));
+    HttpOpenResult missing = open("/missing");
+    ASSERT_TRUE(missing.transfer);
+    EXPECT_EQ(missing.transfer->head().status, 404);
+    HttpOpenResult twice = open("/twice");
+    ASSERT_TRUE(twice.transfer);
+    EXPECT_EQ(bodyLength(twice.transfer->head()).kind, BodyLengthKind::Invalid);
+    HttpOpenResult none = open("/none");
+    ASSERT_TRUE(none.transfer);
+    EXPECT_EQ(bodyLength(none.transfer->head()).kind, BodyLengthKind::Missing);
+}
+
+TEST_F(WinInetClient, AStalledBodyEnds) {
+    server.route("/stall", test::stallAfterHeadResponse("5000"));
+    HttpOpenResult r = open("/stall");
+    ASSERT_TRUE(r.transfer);
+    auto [body, error] = readAll(*r.transfer);
+    EXPECT_TRUE(body.empty());
+    EXPECT_NE(error, HttpError::None);
+}
+
+TEST_F(WinInetClient, ADrippingBodyEndsAsTooSlow) {
+    server.route("/drip", test::dripResponse(std::string(400, 'd'), 100));
+    HttpOpenResult r = open("/drip");
+    ASSERT_TRUE(r.transfer);
+    auto [body, error] = readAll(*r.transfer);
+    EXPECT_LT(body.size(), 400u);
+    EXPECT_EQ(error, HttpError::TooSlow);
+}
+
+TEST_F(WinInetClient, HeadersWithoutEndGiveNothingUsable) {
+    // The server gives up after 2 MB of header lines. WinINet either gives up first or returns
+    // a head without any length, which the file pass passes over.
+    server.route("/endless", test::endlessHeadResponse());
+    HttpOpenResult r = open("/endless");
+    EXPECT_TRUE(!r.transfer || bodyLength(r.transfer->head()).kind != BodyLengthKind::Valid);
+}
+
+TEST_F(WinInetClient, AnAbortEndsAWaitingTransfer) {
+    server.route("/stall", test::stallAfterHeadResponse("100"));
+    std::atomic<bool> stop{false};
+    HttpOpenResult r = open("/stall", [&] { return stop.load(); });
+    ASSERT_TRUE(r.transfer);
+    stop = true;
+    char buffer[64];
+    ReadResult read = r.transfer->read(buffer, sizeof buffer);
+    EXPECT_EQ(read.status, ReadStatus::Failed);
+}
+
+// A whole pass with the Windows adapters: the URL cache, WinINet and the save folder.
+struct NullSink : ProgressSink {
+    std::vector<ProgressTexts> texts;
+    void setCaption(const std::string&) override {}
+    void showTexts(const ProgressTexts& t) override { texts.push_back(t); }
+    void setBarRange(uint64_t) override {}
+    void setBarPosition(uint64_t) override {}
+    void setCancelAllText(const std::string&) override {}
+    void showCancelCurrent(bool) override {}
+    void showMessage(int, const std::string&) override {}
+    void openSettingsSheet() override {}
+};
+
+bool commitToCache(const std::string& address, const std::string& bytes) {
+    char file[MAX_PATH] = {};
+    if (!CreateUrlCacheEntryA(address.c_str(), static_cast<DWORD>(bytes.size()), "bin", file, 0))
+        return false;
+    {
+        std::ofstream out(file, std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    FILETIME none{};
+    return CommitUrlCacheEntryA(address.c_str(), file, none, none, NORMAL_CACHE_ENTRY, nullptr, 0,
+                                nullptr, nullptr) != 0;
+}
+
+TEST_F(WinInetClient, AWholePassCopiesCachedFilesAndDownloadsTheRest) {
+    test::ScratchFolder save;
+    char startFolder[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, startFolder);
+    DownloadSettings settings;
+    settings.saveFolder = save.path();
+    SessionFlags flags;
+    flags.running = 1;
+    flags.continueCurrent = 1;
+    NullSink sink;
+    FilePassPorts ports = platformFilePassPorts(sink);
+    ports.openInternet = [] { return platformHttpClient(shortLimits()); };
+
+    std::string tag = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+    std::string cachedAddress = server.url("/cached-" + tag + ".jpg");
+    ASSERT_TRUE(commitToCache(cachedAddress, "from the cache"));
+    server.route("/net.gif", test::okResponse("from the network"));
+    server.route("/gone.gif", test::responseWithLength(404, "9", "not found"));
+
+    FilePass pass(FilePassHost::DownloadWindow, settingsOf(settings), flags, nullptr, ports);
+    pass.run({cachedAddress, server.url("/net.gif"), server.url("/gone.gif"), cachedAddress});
+    SetCurrentDirectoryA(startFolder);
+
+    EXPECT_EQ(save.read("cached-" + tag + ".jpg"), "from the cache");
+    EXPECT_EQ(save.read("net.gif"), "from the network");
+    EXPECT_FALSE(save.has("gone.gif"));
+    EXPECT_EQ(pass.counts().copied, 1);
+    EXPECT_EQ(pass.counts().duplicates, 1);
+    EXPECT_EQ(server.requestCount("/cached-" + tag + ".jpg"), 0);
+    EXPECT_EQ(flags.stopRequested.load(), 1);
+}
+
+}  // namespace
+}  // namespace vx
