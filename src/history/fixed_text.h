@@ -48,6 +48,7 @@ class FixedText {
 
     const std::string& str() const { return text_; }
     operator const std::string&() const { return text_; }
+    operator std::string_view() const { return text_; }
     const char* c_str() const { return text_.c_str(); }
     std::size_t size() const { return text_.size(); }
     bool empty() const { return text_.empty(); }
@@ -58,6 +59,18 @@ class FixedText {
     friend bool operator==(const FixedText& a, const std::string& b) { return a.text_ == b; }
     friend bool operator==(const FixedText& a, const char* b) {
         return a.text_ == std::string_view(b ? b : "");
+    }
+
+    // std::string's own operator+ is a template that sees no conversions.
+    friend std::string operator+(const FixedText& a, std::string_view b) {
+        std::string joined = a.text_;
+        joined.append(b);
+        return joined;
+    }
+    friend std::string operator+(std::string_view a, const FixedText& b) {
+        std::string joined(a);
+        joined += b.text_;
+        return joined;
     }
 
   private:

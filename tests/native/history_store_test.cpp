@@ -440,6 +440,20 @@ TEST_F(HistoryStoreTest, CutNeverSplitsADoubleByteCharacter) {
     EXPECT_EQ(i.address.str(), std::string(258, 'a'));
 }
 
+TEST(FixedText, CutsOnEveryAssignmentAndJoinsLikeAString) {
+    vx::FixedText<8> text("abcdefghij");
+    EXPECT_EQ(text.str(), "abcdefg");
+    text = std::string("0123456789");
+    EXPECT_EQ(text, "0123456");
+    text = static_cast<const char*>(nullptr);
+    EXPECT_TRUE(text.empty());
+    text = "C:\\x";
+    EXPECT_EQ(text + "\\y.jpg", "C:\\x\\y.jpg");
+    EXPECT_EQ("D" + text, "DC:\\x");
+    std::string_view view = text;
+    EXPECT_EQ(view, "C:\\x");
+}
+
 TEST_F(HistoryStoreTest, ClearEmptiesRecordsTitlesAndLookups) {
     store.AddRecord(record("http://a.example/", 1, {item("http://a.example/1.jpg")}));
     store.Clear();

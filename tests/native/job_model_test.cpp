@@ -35,15 +35,6 @@ TEST(PageUrlList, ComparisonIsExactAndCaseSensitive) {
     EXPECT_FALSE(pages.contains("HTTP://A.EXAMPLE/PAGE"));
 }
 
-TEST(PageUrlList, AddressesWithEmbeddedZeroOrEmptyTextAreDistinct) {
-    PageUrlList pages;
-    EXPECT_TRUE(pages.appendPageUrl(""));
-    EXPECT_FALSE(pages.appendPageUrl(""));
-    EXPECT_TRUE(pages.appendPageUrl(std::string("a\0b", 3)));
-    EXPECT_TRUE(pages.appendPageUrl("a"));
-    EXPECT_EQ(pages.size(), 3u);
-}
-
 TEST(PageUrlList, ClearForgetsEntriesSoTheNextSessionCanListThemAgain) {
     PageUrlList pages;
     pages.appendPageUrl("http://a.example/");
@@ -94,31 +85,6 @@ TEST(ProgressNumbers, CountIsFormattedIntoTheTableTextOnly) {
     EXPECT_EQ(vx::formatCount("", 1), "");
 }
 
-TEST(SessionFlags, StartClearedAndStopAWorkerWhenTheOtherThreadClearsRunning) {
-    vx::SessionFlags flags;
-    EXPECT_EQ(flags.running.load(), 0);
-    EXPECT_EQ(flags.continueCurrent.load(), 0);
-    EXPECT_EQ(flags.stopRequested.load(), 0);
-    EXPECT_EQ(flags.closeRequested.load(), 0);
-    EXPECT_EQ(flags.ready.load(), 0);
-
-    flags.running = 1;
-    std::atomic<int32_t> transfers{0};
-    std::thread worker([&] {
-        while (flags.running.load() == 1) {
-            flags.continueCurrent = 1;
-            transfers.fetch_add(1);
-            std::this_thread::yield();
-        }
-    });
-    while (transfers.load() < 3)
-        std::this_thread::yield();
-    flags.continueCurrent = 0;
-    flags.running = 0;
-    worker.join();
-    EXPECT_EQ(flags.running.load(), 0);
-}
-
 TEST(SharedProgressTexts, ReaderNeverSeesHalfOfAnUpdate) {
     vx::SharedProgressTexts shared;
     std::atomic<bool> done{false};
@@ -142,17 +108,6 @@ TEST(SharedProgressTexts, ReaderNeverSeesHalfOfAnUpdate) {
     EXPECT_EQ(mixed, 0);
     EXPECT_EQ(shared.snapshot(),
               (vx::ProgressTexts{"C:\\cache\\1999", "file1999", "1999 Bytes", "1999% Complete"}));
-}
-
-TEST(SharedProgressTexts, SingleFieldUpdatesKeepTheOthers) {
-    vx::SharedProgressTexts shared;
-    shared.set({"host.example", "a.jpg", "10 Bytes", "0% Complete"});
-    shared.setFile("Filtered.");
-    shared.setPercent("100% Complete");
-    shared.setSize("20 Bytes");
-    shared.setSource("C:\\cache\\b.jpg");
-    EXPECT_EQ(shared.snapshot(),
-              (vx::ProgressTexts{"C:\\cache\\b.jpg", "Filtered.", "20 Bytes", "100% Complete"}));
 }
 
 }  // namespace
