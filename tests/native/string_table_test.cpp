@@ -36,11 +36,11 @@ TEST(StringTable, EveryEntryIsReachableByItsId) {
         EXPECT_TRUE(seen.insert(entry.id).second) << "id " << entry.id << " listed twice";
         ASSERT_NE(entry.text, nullptr);
         EXPECT_EQ(stringText(entry.id), entry.text) << "id " << entry.id;
-        // The resource compiler keeps at most 4097 UTF-16 units per entry and reads only ASCII
-        // the same way as the C compiler.
+        // Printable ASCII and line ends only: the two compilers read nothing else alike.
         for (const char* p = entry.text; *p; ++p) {
-            EXPECT_GE(static_cast<unsigned char>(*p), 0x20) << "id " << entry.id;
-            EXPECT_LT(static_cast<unsigned char>(*p), 0x7F) << "id " << entry.id;
+            unsigned char c = static_cast<unsigned char>(*p);
+            EXPECT_TRUE((c >= 0x20 && c < 0x7F) || c == '\n' || c == '\t')
+                << "id " << entry.id << " byte " << int(c);
         }
     }
     EXPECT_GE(seen.size(), 3u);

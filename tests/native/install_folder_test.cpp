@@ -1,0 +1,67 @@
+#include "base/install_folder.h"
+
+#include <gtest/gtest.h>
+
+#include "base/file_system.h"
+#include "base/mbcs.h"
+
+namespace vx {
+namespace {
+
+struct Case {
+    const char* modulePath;
+    const char* expected;
+};
+
+class InstallFolder : public ::testing::Test {
+  protected:
+    void TearDown() override { mbcs::useSingleByte(); }
+};
+
+TEST_F(InstallFolder, CutAfterTheLastBackslash) {
+    const Case cases[] = {
+        {"C:\\Program Files\\Vexaro\\Vexaro.exe", "C:\\Program Files\\Vexaro\\"},
+        {"C:\\Vexaro.exe", "C:\\"},
+        {"\\\\server\\share\\Vexaro.exe", "\\\\server\\share\\"},
+        {"C:\\folder\\", "C:\\folder\\"},
+        // Forward slashes are no separators here.
+        {"C:/apps\\x/Vexaro.exe", "C:/apps\\"},
+        // Without any backslash the whole path comes back.
+        {"Vexaro.exe", "Vexaro.exe"},
+        {"C:/apps/Vexaro.exe", "C:/apps/Vexaro.exe"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(installFolderFromModulePath(c.modulePath), c.expected) << c.modulePath;
+    }
+}
+
+TEST_F(InstallFolder, TrailByteOfADoubleByteCharacterIsNoSeparator) {
+    // 0x95 0x5C is one character under code page 936: its second byte has the value of '\'.
+    const std::string path = "C:\\\xC8\xED\xBC\xFE\\app\x95\\.exe";
+    mbcs::useCodePage936();
+    const Case cases[] = {
+        {"C:\\\xC8\xED\xBC\xFE\\app\x95\\.exe", "C:\\\xC8\xED\xBC\xFE\\"},
+        {"C:\\dir\x81\\", "C:\\"},
+        {"\x95\\Vexaro.exe", "\x95\\Vexaro.exe"},  // the only '\' is a trail byte
+        {"C:\\a\\b\x81", "C:\\a\\"},               // a lead byte without its trail byte
+        {"C:\\a\x81", "C:\\"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(installFolderFromModulePath(c.modulePath), c.expected) << c.modulePath;
+    }
+    // The same bytes in a single-byte code page: every 0x5C is a separator.
+    mbcs::useSingleByte();
+    EXPECT_EQ(installFolderFromModulePath(path), "C:\\\xC8\xED\xBC\xFE\\app\x95\\");
+}
+
+TEST_F(InstallFolder, AFolderWithoutBackslashGetsOneBeforeTheFileName) {
+    // The install folder of a path without separators is the whole path; names appended to it
+    // still get a separator of their own.
+    std::string folder = installFolderFromModulePath("Vexaro.exe");
+    EXPECT_EQ(joinPath(folder, "cacheurl.xml"),
+              std::string("Vexaro.exe") + pathSeparator() + "cacheurl.xml");
+}
+
+}  // namespace
+}  // namespace vx
