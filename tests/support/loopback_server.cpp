@@ -164,7 +164,7 @@ std::string LoopbackServer::url(const std::string& target) const {
 
 void LoopbackServer::route(const std::string& target, LoopbackResponse response) {
     std::lock_guard<std::mutex> lock(mutex_);
-    routes_[target] = std::move(response);
+    routes_[target] = std::make_shared<const LoopbackResponse>(std::move(response));
 }
 
 std::vector<LoopbackServer::Request> LoopbackServer::requests() const {
@@ -234,13 +234,22 @@ void LoopbackServer::serve(SocketHandle handle) {
         target = text.substr(first + 1,
                              second == std::string::npos ? std::string::npos : second - first - 1);
     }
-    LoopbackResponse response;
+    // Shared, not copied: a route may hold a body of many megabytes.
+    std::shared_ptr<const LoopbackResponse> routed;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back({target, text});
         auto it = routes_.find(target);
-        response = it != routes_.end() ? it->second : responseWithLength(404, "9", "not found");
+        if (it != routes_.end())
+            routed = it->second;
     }
+    bool isHttp = !request.empty() && request[0] >= 'A' && request[0] <= 'Z';
+    if (!isHttp)
+        routed = std::make_shared<const LoopbackResponse>(hangupResponse());
+    else if (!routed)
+        routed =
+            std::make_shared<const LoopbackResponse>(responseWithLength(404, "9", "not found"));
+    const LoopbackResponse& response = *routed;
 
     auto waitWhileConnected = [&](int ms) {
         auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);

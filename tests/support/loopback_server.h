@@ -85,7 +85,7 @@ class LoopbackServer {
     std::atomic<bool> stopping_{false};
     std::atomic<int> finished_{0};
     mutable std::mutex mutex_;
-    std::map<std::string, LoopbackResponse> routes_;
+    std::map<std::string, std::shared_ptr<const LoopbackResponse>> routes_;
     std::vector<Request> requests_;
     struct Worker {
         std::thread thread;
