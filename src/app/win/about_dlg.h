@@ -1,0 +1,16 @@
+#pragma once
+// The About box (dialog 100): the icon, the version text and "OK".
+
+#include "ui/dialog.h"
+
+namespace vx {
+
+class CAboutDlg : public ui::Dialog {
+  public:
+    CAboutDlg();
+
+  protected:
+    bool OnInitDialog() override;
+};
+
+}  // namespace vx
