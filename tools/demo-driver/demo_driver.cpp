@@ -1,10 +1,11 @@
 // Plays the user's part where nobody sits at the screen:
 //
-//   demo-driver --caption TEXT [--shot FILE.png] [--press ID] [--timeout SECONDS]
+//   demo-driver --caption TEXT [--shot FILE.png] [--press ID [--keep]] [--timeout SECONDS]
 //
 // Waits until a visible top-level window with exactly that caption exists, lets it finish
 // painting, saves what the screen shows of it as a PNG, then presses its button ID (a click
-// message, as the mouse would give) and waits until the window is gone. Exit code 0 when all of it
+// message, as the mouse would give) and waits until the window is gone (with --keep, until the
+// press has been handled). Exit code 0 when all of it
 // happened, 3 when the window did not appear in time, 4 when the picture could not be saved, 5
 // when the window stayed after the press.
 
@@ -28,6 +29,7 @@ struct Options {
     std::string shot;
     int press = 0;
     int timeoutSeconds = 120;
+    bool keep = false;  // the pressed button does not close the window
 };
 
 HWND findWindow(const std::string& caption) {
@@ -94,6 +96,10 @@ bool capture(HWND window, const std::string& path) {
 bool parseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--keep") {
+            options.keep = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return false;
         const std::string value = argv[++i];
@@ -118,7 +124,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: demo-driver --caption TEXT [--shot FILE.png] [--press ID] "
+                     "usage: demo-driver --caption TEXT [--shot FILE.png] [--press ID [--keep]] "
                      "[--timeout SECONDS]\n");
         return 2;
     }
@@ -143,9 +149,16 @@ int main(int argc, char** argv) {
     }
     if (options.press != 0) {
         HWND button = GetDlgItem(window, options.press);
-        PostMessageA(window, WM_COMMAND, MAKEWPARAM(options.press, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(button));
-        while (IsWindow(window)) {
+        const WPARAM click = MAKEWPARAM(options.press, BN_CLICKED);
+        if (options.keep) {
+            // Returns once the press has been handled (or a box it opened waits for the user).
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutA(window, WM_COMMAND, click, reinterpret_cast<LPARAM>(button),
+                                SMTO_BLOCK, 10000, &ignored);
+        } else {
+            PostMessageA(window, WM_COMMAND, click, reinterpret_cast<LPARAM>(button));
+        }
+        while (!options.keep && IsWindow(window)) {
             if (Clock::now() > deadline) {
                 std::fprintf(stderr, "demo-driver: \"%s\" stayed open after button %d\n",
                              options.caption.c_str(), options.press);
