@@ -22,6 +22,8 @@ std::string sizeText(uint64_t size) {
     return formatCount(text(IDS_FILE_SIZE_BYTES), static_cast<int64_t>(size));
 }
 
+constexpr uint64_t kKeptBodyBytes = 32u << 20;
+
 bool isSuccess(int status) {
     return status >= 200 && status <= 299;
 }
@@ -42,12 +44,15 @@ FilePassPorts platformFilePassPorts(ProgressSink& sink) {
     return ports;
 }
 
-std::string percentText(uint64_t position, uint64_t total) {
+uint64_t percentOf(uint64_t position, uint64_t total) {
     if (total == 0)
         position = total = 1;
     position = std::min(position, total);
-    auto percent = static_cast<uint64_t>(static_cast<unsigned __int128>(position) * 100 / total);
-    return formatCount("%d%% Complete", static_cast<int64_t>(percent));
+    return static_cast<uint64_t>(static_cast<unsigned __int128>(position) * 100 / total);
+}
+
+std::string percentText(uint64_t position, uint64_t total) {
+    return formatCount("%d%% Complete", static_cast<int64_t>(percentOf(position, total)));
 }
 
 bool copyMayContinue(const SessionFlags& flags) {
@@ -89,15 +94,17 @@ void FilePass::show(std::string source, std::string file, uint64_t sizeShown,
     texts_.file = std::move(file);
     texts_.size = sizeText(sizeShown);
     texts_.percent = percentText(0, percentTotal);
+    shownPercent_ = percentOf(0, percentTotal);
     ports_.sink->showTexts(texts_);
 }
 
 void FilePass::showPosition(uint64_t position, uint64_t total) {
     ports_.sink->setBarPosition(position);
-    std::string percent = percentText(position, total);
-    // The window is refreshed when a text changes, not for every chunk.
-    if (percent != texts_.percent) {
-        texts_.percent = std::move(percent);
+    // The window is refreshed when the text changes, not for every chunk.
+    uint64_t percent = percentOf(position, total);
+    if (percent != shownPercent_) {
+        shownPercent_ = percent;
+        texts_.percent = percentText(position, total);
         ports_.sink->showTexts(texts_);
     }
 }
@@ -228,10 +235,8 @@ int FilePass::fetchOverHttp(const std::string& address) {
         ++counts_.passedOver;
         return 0;
     }
-    std::unique_ptr<char[]> body;
-    try {
-        body.reset(new char[size == 0 ? 1 : size]);
-    } catch (const std::bad_alloc&) {
+    char* body = bodyBuffer(size);
+    if (!body) {
         ++counts_.passedOver;
         return 0;
     }
@@ -245,7 +250,7 @@ int FilePass::fetchOverHttp(const std::string& address) {
     while (received < size) {
         std::size_t want =
             static_cast<std::size_t>(std::min<uint64_t>(options_.readChunkBytes, size - received));
-        ReadResult r = transfer.read(body.get() + received, want);
+        ReadResult r = transfer.read(body + received, want);
         if (r.status == ReadStatus::Failed)
             break;
         if (!copyMayContinue(flags_))
@@ -263,13 +268,33 @@ int FilePass::fetchOverHttp(const std::string& address) {
 
     std::string name = safeFileName(lastSegment(target->object));
     if (complete && size != 0) {
-        std::string path = saveBuffer(name, body.get(), size);
+        std::string path = saveBuffer(name, body, size);
         if (!path.empty() && history_)
             history_->MarkDownloaded(address, path);
     } else {
         ++counts_.passedOver;
     }
+    if (bodyCapacity_ > kKeptBodyBytes) {
+        body_.reset();
+        bodyCapacity_ = 0;
+    }
     return 1;
+}
+
+char* FilePass::bodyBuffer(uint64_t size) {
+    // A buffer that fitted an earlier file is used again: fresh memory for every file costs a
+    // page fault per page. One above kKeptBodyBytes goes with its file.
+    if (size > bodyCapacity_) {
+        body_.reset();
+        bodyCapacity_ = 0;
+        try {
+            body_.reset(new char[size == 0 ? 1 : size]);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+        bodyCapacity_ = size;
+    }
+    return body_.get();
 }
 
 std::string FilePass::saveBuffer(const std::string& name, const char* body, uint64_t size) {

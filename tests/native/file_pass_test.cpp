@@ -147,18 +147,27 @@ TEST_F(FilePassRun, ContinueCurrentIsSetBeforeEachTransfer) {
     EXPECT_EQ(saveFolder.read("b.jpg"), "b");
 }
 
-TEST_F(FilePassRun, LargerReadsGiveTheSameFiles) {
+TEST_F(FilePassRun, AnyReadSizeGivesTheSameFiles) {
     std::string bytes(300001, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i * 31);
     server.route("/big.bin", test::okResponse(bytes));
-    FilePassOptions options;
-    options.readChunkBytes = 65536;
-    flags.running = 1;
-    flags.continueCurrent = 1;
-    auto pass = makePass(FilePassHost::DownloadWindow, options);
-    pass->run({server.url("/big.bin")});
-    EXPECT_EQ(saveFolder.read("big.bin"), bytes);
+    server.route("/small.bin", test::okResponse(bytes.substr(0, 5000)));
+    for (std::size_t chunk : {1, 4096, 65536}) {
+        test::ScratchFolder folder("vx-chunks");
+        settings.saveFolder = folder.path();
+        FilePassOptions options;
+        options.readChunkBytes = chunk;
+        flags.running = 1;
+        flags.continueCurrent = 1;
+        flags.stopRequested = 0;
+        auto pass = makePass(FilePassHost::DownloadWindow, options);
+        // A large body then a small one: the body buffer is used again for the second.
+        pass->run({server.url("/big.bin"), server.url("/small.bin")});
+        EXPECT_TRUE(folder.read("big.bin") == bytes) << chunk;
+        EXPECT_TRUE(folder.read("small.bin") == bytes.substr(0, 5000)) << chunk;
+        ASSERT_EQ(chdir(startFolder.c_str()), 0);
+    }
 }
 
 }  // namespace
