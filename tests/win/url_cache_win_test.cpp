@@ -83,11 +83,6 @@ TEST(WinInetUrlCache, CopiesOutOnlyToANewName) {
     EXPECT_FALSE(folder.has("out.png"));
 }
 
-TEST(WinInetUrlCache, TheProgressRoutineAnswersTheFilePasssDecision) {
-    EXPECT_EQ(copyProgressAnswer(true), static_cast<DWORD>(PROGRESS_CONTINUE));
-    EXPECT_EQ(copyProgressAnswer(false), static_cast<DWORD>(PROGRESS_CANCEL));
-}
-
 TEST(SaveFolderOnWindows, NamesDifferingOnlyInCaseAreTheSameFile) {
     test::ScratchFolder folder;
     folder.put("PHOTO.JPG", 10);
