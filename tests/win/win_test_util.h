@@ -42,6 +42,9 @@ struct CaughtBox {
 // itself sits in a message box's modal loop.
 class MessageBoxCatcher {
   public:
+    // Watches no process until watchProcess() names one.
+    static constexpr DWORD kNoProcess = 0xFFFFFFFF;
+
     // `processId` 0 means this process. Each box gets the next answer from `answers`, the last
     // one repeating; when a box lacks that button, its IDCANCEL, IDNO or IDOK is pressed.
     explicit MessageBoxCatcher(std::vector<int> answers = {IDOK}, DWORD processId = 0);
