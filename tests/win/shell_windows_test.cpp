@@ -8,12 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
 
+#include "download/collection.h"
 #include "download/win/shell_windows.h"
+#include "settings/download_settings.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -224,6 +227,34 @@ TEST_F(ShellWindowsTest, ABrokenWindowListFailsTheCreation) {
 
     windows_.write("<WINDOWS/>");
     EXPECT_EQ(vx::createShellWindowSource(&failure), nullptr);
+}
+
+TEST_F(ShellWindowsTest, SessionCollectsTheListedPagesThroughTheShell) {
+    windows_.write(fixtureText("pages.xml"));
+    auto source = open();
+    ASSERT_NE(source, nullptr);
+    vx::DownloadSettings settings;
+    settings.typeImages = 1;
+    settings.typeMp3 = 1;
+    settings.typeFlash = 1;
+    settings.limitResolution = 1;
+    settings.resolutions = {vx::ResolutionCap{80, 60}};
+    vx::PageUrlList pageUrls;
+    pageUrls.appendPageUrl("http://127.0.0.1/untitled");
+    pageUrls.appendPageUrl("http://127.0.0.1/album/index.html");
+    pageUrls.appendPageUrl("file:///C:/Users");
+    std::atomic<int32_t> running{1};
+    vx::MediaUrlList media;
+    vx::collectSessionMedia(*source, pageUrls, settings, running, media, nullptr);
+    EXPECT_EQ(media,
+              (vx::MediaUrlList{
+                  "http://127.0.0.1/album/beach.jpg", "http://127.0.0.1/album/theme.MP3",
+                  "http://127.0.0.1/album/intro.swf", "http://127.0.0.1/untitled/logo.png"}));
+
+    const auto listed = vx::listBrowserWindows(*source);
+    ASSERT_EQ(listed.size(), 3u);
+    EXPECT_EQ(listed[1].title, "");
+    EXPECT_EQ(listed[2].address, "http://127.0.0.1/caf\xE9/");
 }
 
 // The stand-in's own COM contract, as the product's adapter does not exercise all of it.

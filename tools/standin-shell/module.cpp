@@ -220,7 +220,7 @@ STDAPI DllCanUnloadNow() {
     return standin::moduleInUse() ? S_FALSE : S_OK;
 }
 
-STDAPI DllRegisterServer() {
+static HRESULT registerServer() {
     const std::wstring path = standin::modulePath();
     if (path.empty())
         return SELFREG_E_CLASS;
@@ -243,7 +243,7 @@ STDAPI DllRegisterServer() {
 }
 
 // Takes back only a registration that names this very DLL, and restores what it replaced.
-STDAPI DllUnregisterServer() {
+static HRESULT unregisterServer() {
     const std::wstring path = standin::modulePath();
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, standin::kServerKey, 0, KEY_READ | KEY_WRITE, &key) !=
@@ -278,6 +278,22 @@ STDAPI DllUnregisterServer() {
         }
     }
     return status == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
+}
+
+STDAPI DllRegisterServer() {
+    try {
+        return registerServer();
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+STDAPI DllUnregisterServer() {
+    try {
+        return unregisterServer();
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 }  // extern "C"
