@@ -4,9 +4,11 @@
 #include <commctrl.h>
 
 #include "app/url_list.h"
+#include "app/win/browser_list_dlg.h"
 #include "base/file_system.h"
 #include "base/install_folder.h"
 #include "base/mbcs.h"
+#include "download/win/download_dlg.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -79,15 +81,20 @@ void CVexaroApp::runUrlListMode() {
 }
 
 void CVexaroApp::runDownloadWindow(bool allWindows, const vx::PageUrlList& pageUrls) {
-    // The download window (CDownloadDlg) comes with the download session; until then the
-    // command-line modes end here, after their own part.
-    (void)allWindows;
-    (void)pageUrls;
+    vx::CDownloadDlg dialog;
+    dialog.allWindows = allWindows ? 1 : 0;
+    for (const std::string& address : pageUrls)
+        dialog.pageUrls().appendPageUrl(address);
+    mainWindow = &dialog;
+    dialog.DoModal();
+    mainWindow = nullptr;
 }
 
 void CVexaroApp::runMainWindow() {
-    // The main window (CBrowserListDlg) lands with the download session it starts; until then
-    // window-list mode ends at once.
+    vx::CBrowserListDlg dialog;
+    mainWindow = &dialog;
+    dialog.DoModal();
+    mainWindow = nullptr;
 }
 
 int CVexaroApp::ExitInstance() {

@@ -1,0 +1,125 @@
+#include "download/win/download_dlg.h"
+
+#include "download/collection.h"
+#include "download/win/shell_windows.h"
+#include "settings/win/settings_store_win.h"
+#include "resources/resource.h"
+#include "ui/message_box.h"
+#include "ui/module.h"
+
+namespace vx {
+
+namespace {
+
+DownloadSettings loadedSettings() {
+    DownloadSettings settings;
+    initSettings(settings);
+    return settings;
+}
+
+}  // namespace
+
+CDownloadDlg::CDownloadDlg(HWND parent) : CDownloadDlg(parent, loadedSettings()) {}
+
+CDownloadDlg::CDownloadDlg(HWND parent, const DownloadSettings& settings)
+    : ui::Dialog(IDD_DOWNLOAD),
+      parent_(parent),
+      session_(SessionHost::DownloadWindow, settingsOf(settings_), nullptr),
+      sink_(settings_),
+      worker_(session_, sink_, settings_, nullptr) {
+    settings_.set(settings);
+}
+
+CDownloadDlg::~CDownloadDlg() {
+    worker_.stopAndJoin();
+}
+
+void CDownloadDlg::setWindowSourceFactory(SessionWorker::WindowSourceFactory forWindow,
+                                          SessionWorker::WindowSourceFactory forWorker) {
+    windowFactory_ = std::move(forWindow);
+    worker_.setWindowSourceFactory(std::move(forWorker));
+}
+
+bool CDownloadDlg::OnInitDialog() {
+    windows_.reset();
+    session_.initDownloadWindow();
+    timer_ = 0;
+    windows_ = windowFactory_ ? windowFactory_() : createShellWindowSource();
+    if (!windows_) {
+        session_.flags().running.store(0);
+        ui::appMessageBox("Error creating ie doc window!", MB_OK, hwnd());
+        endDialog(IDOK);
+        return true;
+    }
+    if (allWindows == 1)
+        appendOpenPages(*windows_, session_.pageUrls());
+
+    setText(ui::loadString(IDS_GETTING_FILE_LIST));
+    sink_.attach(hwnd(), hwnd());
+    if (!worker_.start()) {
+        // Without a worker nothing can be collected: the session ends as one that found nothing.
+        session_.runWorker(sink_, SessionWorkerServices{});
+    }
+    timer_ = SetTimer(hwnd(), kCloseTimerId, kCloseTimerMs, nullptr);
+    return true;
+}
+
+bool CDownloadDlg::OnCommand(int id, int code, HWND) {
+    if (id == IDC_CANCEL_CURRENT && code == BN_CLICKED) {
+        session_.cancelCurrent();
+        return true;
+    }
+    return false;
+}
+
+void CDownloadDlg::OnOK() {
+    cancelAll();
+}
+
+void CDownloadDlg::OnCancel() {
+    cancelAll();
+}
+
+void CDownloadDlg::cancelAll() {
+    HWND owner = hwnd();
+    session_.cancelAll([owner] {
+        return ui::appMessageBox(ui::loadString(IDS_CONFIRM_CANCEL_ALL), MB_YESNO, owner) == IDYES;
+    });
+}
+
+void CDownloadDlg::onCloseTimer() {
+    // The window goes only once the worker has returned, so it never disappears under it.
+    if (!session_.readyToClose() || worker_.active())
+        return;
+    stopTimer();
+    endDialog(IDOK);
+}
+
+void CDownloadDlg::stopTimer() {
+    if (timer_ != 0 && hwnd())
+        KillTimer(hwnd(), timer_);
+    timer_ = 0;
+}
+
+bool CDownloadDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
+    switch (msg) {
+        case WM_DOWNLOAD_REFRESH:
+            ProgressWindowSink::applyTexts(hwnd(), sink_.texts());
+            result = 0;
+            return true;
+        case WM_TIMER:
+            if (wp == timer_ || wp == kCloseTimerId)
+                onCloseTimer();
+            return false;
+        case WM_DESTROY:
+            // However the window goes, its worker goes first.
+            stopTimer();
+            worker_.stopAndJoin();
+            windows_.reset();
+            return false;
+        default:
+            return false;
+    }
+}
+
+}  // namespace vx

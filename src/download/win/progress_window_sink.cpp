@@ -1,0 +1,104 @@
+#include "download/win/progress_window_sink.h"
+
+#include <commctrl.h>
+
+#include "resources/resource.h"
+#include "settings/download_settings.h"
+#include "settings/win/settings_sheet.h"
+#include "ui/message_box.h"
+#include "ui/text.h"
+
+namespace vx {
+
+void ProgressWindowSink::attach(HWND progressWindow, HWND boxOwner, HWND downloadNowButton) {
+    window_.store(progressWindow);
+    owner_.store(boxOwner ? boxOwner : progressWindow);
+    downloadNow_.store(downloadNowButton);
+}
+
+void ProgressWindowSink::applyTexts(HWND dialog, const ProgressTexts& texts) {
+    ui::setWindowText(GetDlgItem(dialog, IDC_DOWNLOAD_FROM), texts.source);
+    ui::setWindowText(GetDlgItem(dialog, IDC_DOWNLOAD_FILE), texts.file);
+    ui::setWindowText(GetDlgItem(dialog, IDC_DOWNLOAD_SIZE), texts.size);
+    ui::setWindowText(GetDlgItem(dialog, IDC_DOWNLOAD_PERCENT), texts.percent);
+}
+
+bool ProgressWindowSink::live() const {
+    HWND w = window_.load();
+    return !silenced() && w && IsWindow(w);
+}
+
+HWND ProgressWindowSink::liveOwner() const {
+    HWND owner = owner_.load();
+    return owner && IsWindow(owner) ? owner : nullptr;
+}
+
+void ProgressWindowSink::setCaption(const std::string& text) {
+    if (live())
+        ui::setWindowText(window_.load(), text);
+}
+
+void ProgressWindowSink::showTexts(const ProgressTexts& texts) {
+    texts_.set(texts);
+    if (live())
+        SendMessageA(window_.load(), WM_DOWNLOAD_REFRESH, 0, 0);
+}
+
+void ProgressWindowSink::setBarRange(uint64_t total) {
+    int32_t shift = 0;
+    while ((total >> shift) > 0x7FFFFFFFull)
+        ++shift;
+    barShift_.store(shift);
+    if (live()) {
+        SendDlgItemMessageA(window_.load(), IDC_DOWNLOAD_BAR, PBM_SETRANGE32, 0,
+                            static_cast<LPARAM>(total >> shift));
+    }
+}
+
+void ProgressWindowSink::setBarPosition(uint64_t position) {
+    if (live()) {
+        SendDlgItemMessageA(window_.load(), IDC_DOWNLOAD_BAR, PBM_SETPOS,
+                            static_cast<WPARAM>(position >> barShift_.load()), 0);
+    }
+}
+
+void ProgressWindowSink::setCancelAllText(const std::string& text) {
+    if (live())
+        ui::setWindowText(GetDlgItem(window_.load(), IDCANCEL), text);
+}
+
+void ProgressWindowSink::showCancelCurrent(bool show) {
+    if (live())
+        ShowWindow(GetDlgItem(window_.load(), IDC_CANCEL_CURRENT), show ? SW_SHOW : SW_HIDE);
+}
+
+void ProgressWindowSink::showProgressWindow() {
+    if (live())
+        ShowWindow(window_.load(), SW_SHOW);
+}
+
+void ProgressWindowSink::enableDownloadNow() {
+    HWND button = downloadNow_.load();
+    if (!silenced() && button && IsWindow(button) && IsWindowVisible(button))
+        EnableWindow(button, TRUE);
+}
+
+void ProgressWindowSink::showMessage(int, const std::string& text) {
+    // Owned by the host's window, so the box cannot hide behind it.
+    if (!silenced())
+        ui::appMessageBox(text, MB_OK, liveOwner());
+}
+
+void ProgressWindowSink::openSettingsSheet() {
+    if (silenced())
+        return;
+    // The sheet edits a copy; whatever it applied goes back whole, so a reader on another
+    // thread never sees a half-changed record.
+    const DownloadSettings before = settings_.get();
+    DownloadSettings edited = before;
+    vx::openSettingsSheet(liveOwner(), edited);
+    if (!(edited == before))
+        settings_.set(edited);
+}
+
+}  // namespace vx

@@ -1,0 +1,67 @@
+#pragma once
+// The worker's side of a progress window (the download window or the main window's progress
+// window): texts go into shared members and reach the controls through the synchronous
+// WM_DOWNLOAD_REFRESH, the bar and the window texts are changed directly. Once the host is
+// closing, the sink is silenced and no call touches a window any more.
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "download/job_model.h"
+#include "download/progress_sink.h"
+#include "download/session.h"
+
+namespace vx {
+
+class SharedDownloadSettings;
+
+class ProgressWindowSink final : public ProgressSink, public SessionWindow {
+  public:
+    // `settings` is the host's record, which the settings sheet edits.
+    explicit ProgressWindowSink(SharedDownloadSettings& settings) : settings_(settings) {}
+    ProgressWindowSink(const ProgressWindowSink&) = delete;
+    ProgressWindowSink& operator=(const ProgressWindowSink&) = delete;
+
+    // Window thread, before the worker starts: the progress window, the window that owns the
+    // worker's message boxes and the settings sheet, and (main window) "&Download Now".
+    void attach(HWND progressWindow, HWND boxOwner, HWND downloadNowButton = nullptr);
+    // Window thread: the host is closing; from now on nothing is shown or sent.
+    void silence() { silenced_.store(1); }
+    void unsilence() { silenced_.store(0); }
+    bool silenced() const { return silenced_.load() != 0; }
+
+    // The texts as the worker last set them; the window reads them on WM_DOWNLOAD_REFRESH.
+    ProgressTexts texts() const { return texts_.snapshot(); }
+    // Copies `texts` into the controls 1007, 1008, 1011 and 1010 of `dialog` (window thread).
+    static void applyTexts(HWND dialog, const ProgressTexts& texts);
+
+    // ProgressSink and SessionWindow
+    void setCaption(const std::string& text) override;
+    void showTexts(const ProgressTexts& texts) override;
+    void setBarRange(uint64_t total) override;
+    void setBarPosition(uint64_t position) override;
+    void setCancelAllText(const std::string& text) override;
+    void showCancelCurrent(bool show) override;
+    void showMessage(int stringId, const std::string& text) override;
+    void openSettingsSheet() override;
+    void showProgressWindow() override;
+    void enableDownloadNow() override;
+
+  private:
+    bool live() const;
+    HWND liveOwner() const;
+
+    SharedDownloadSettings& settings_;
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<HWND> owner_{nullptr};
+    std::atomic<HWND> downloadNow_{nullptr};
+    std::atomic<int32_t> silenced_{0};
+    // The bar control counts in 32 bits: totals beyond that are shifted down, positions alike.
+    std::atomic<int32_t> barShift_{0};
+    SharedProgressTexts texts_;
+};
+
+}  // namespace vx
