@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include "app/url_list.h"
-#include "app/win/browser_list_dlg.h"
 #include "base/file_system.h"
 #include "base/install_folder.h"
 #include "base/mbcs.h"
@@ -91,10 +90,8 @@ void CVexaroApp::runDownloadWindow(bool allWindows, const vx::PageUrlList& pageU
 }
 
 void CVexaroApp::runMainWindow() {
-    vx::CBrowserListDlg dialog;
-    mainWindow = &dialog;
-    dialog.DoModal();
-    mainWindow = nullptr;
+    // The main window (CBrowserListDlg) lands with the download session it starts; until then
+    // window-list mode ends at once.
 }
 
 int CVexaroApp::ExitInstance() {
