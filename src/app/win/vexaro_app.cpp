@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/url_list.h"
+#include "app/win/browser_list_dlg.h"
 #include "base/file_system.h"
 #include "base/install_folder.h"
 #include "base/mbcs.h"
@@ -90,8 +91,10 @@ void CVexaroApp::runDownloadWindow(bool allWindows, const vx::PageUrlList& pageU
 }
 
 void CVexaroApp::runMainWindow() {
-    // The main window (CBrowserListDlg) lands with the download session it starts; until then
-    // window-list mode ends at once.
+    vx::CBrowserListDlg dialog;
+    mainWindow = &dialog;
+    dialog.DoModal();
+    mainWindow = nullptr;
 }
 
 int CVexaroApp::ExitInstance() {
