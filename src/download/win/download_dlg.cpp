@@ -81,10 +81,8 @@ void CDownloadDlg::OnCancel() {
 }
 
 void CDownloadDlg::cancelAll() {
-    HWND owner = hwnd();
-    session_.cancelAll([owner] {
-        return ui::appMessageBox(ui::loadString(IDS_CONFIRM_CANCEL_ALL), MB_YESNO, owner) == IDYES;
-    });
+    HWND window = hwnd();
+    session_.cancelAll([window] { return confirmCancelAll(window); });
 }
 
 void CDownloadDlg::onCloseTimer() {

@@ -15,6 +15,7 @@
 #include "ui/com.h"
 #include "ui/message_box.h"
 #include "ui/module.h"
+#include "ui/text.h"
 
 namespace vx {
 
@@ -30,6 +31,14 @@ BOOL CALLBACK closeDialogOfWorker(HWND window, LPARAM) {
 }
 
 }  // namespace
+
+bool confirmCancelAll(HWND progressWindow) {
+    if (progressWindow &&
+        ui::windowText(GetDlgItem(progressWindow, IDCANCEL)) == ui::loadString(IDS_BUTTON_OK))
+        return true;
+    return ui::appMessageBox(ui::loadString(IDS_CONFIRM_CANCEL_ALL), MB_YESNO, progressWindow) ==
+           IDYES;
+}
 
 SessionWorker::SessionWorker(DownloadSession& session, ProgressWindowSink& sink,
                              SharedDownloadSettings& settings, CHistoryStore* history)
@@ -174,10 +183,8 @@ MainWindowSession::StartResult MainWindowSession::downloadNow(
 }
 
 void MainWindowSession::cancelAll() {
-    HWND owner = progress_ && progress_->hasWindow() ? progress_->hwnd() : mainWindow_;
-    bool confirmed = session_.cancelAll([owner] {
-        return ui::appMessageBox(ui::loadString(IDS_CONFIRM_CANCEL_ALL), MB_YESNO, owner) == IDYES;
-    });
+    HWND window = progress_ && progress_->hasWindow() ? progress_->hwnd() : mainWindow_;
+    bool confirmed = session_.cancelAll([window] { return confirmCancelAll(window); });
     if (!confirmed)
         return;
     if (HWND button = downloadNowButton())

@@ -25,6 +25,11 @@ class CHistoryStore;
 class FileSystem;
 class InstallEnvironment;
 
+// The "Cancel &All" question of `progressWindow`, owned by it. Once its button 2 reads "OK" the
+// session is over in the user's eyes, though the worker may not have cleared `running` yet:
+// then nothing is asked.
+bool confirmCancelAll(HWND progressWindow);
+
 // One worker thread of a host. The host starts it, and stops and joins it before its windows
 // go; while it waits it serves the messages the worker sends, and closes the message boxes or
 // the settings sheet the worker may be showing, so that neither side can wait for the other.
