@@ -2,12 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/file_system.h"
+#include "resource.h"
+#include "settings/toolbar_button.h"
+#include "settings/win/settings_sheet.h"
 #include "settings/win/theme_library.h"
+#include "ui/com.h"
+#include "ui/message_box.h"
 #include "ui/text.h"
 #include <uxtheme.h>
 #include "win_test_util.h"
@@ -54,13 +64,6 @@ void pumpSheet(ui::PropSheet& sheet) {
             DispatchMessageA(&msg);
         }
     }
-}
-
-bool waitSheet(ui::PropSheet& sheet, const std::function<bool()>& done) {
-    return wintest::waitFor([&] {
-        pumpSheet(sheet);
-        return done();
-    });
 }
 
 // Holds Ctrl (and Shift) down in this thread's keyboard state while a key message is handled.
@@ -617,6 +620,828 @@ TEST(SettingsTreeSheet, ModalSheetEndsWithTheButtonPressed) {
         EXPECT_FALSE(sheet.hasWindow());
         EXPECT_FALSE(page.hasWindow());
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Keeps whatever "config.xml" the install folder held and puts it back afterwards; the tests
+// start without one.
+class ConfigFileGuard {
+  public:
+    ConfigFileGuard() : path_(wintest::besideTestProgram("config.xml")) {
+        saved_ = vx::platformFileSystem().readFile(path_);
+        DeleteFileA(path_.c_str());
+    }
+    ~ConfigFileGuard() {
+        DeleteFileA(path_.c_str());
+        if (saved_)
+            vx::platformFileSystem().writeFile(path_, *saved_);
+    }
+    std::optional<std::string> bytes() const { return vx::platformFileSystem().readFile(path_); }
+
+  private:
+    std::string path_;
+    std::optional<std::string> saved_;
+};
+
+constexpr int kApplyButton = 0x3021;  // the sheet's "Apply"
+
+vx::DownloadSettings sampleRecord(const std::string& folder) {
+    vx::DownloadSettings s;
+    s.saveFolder = folder;
+    return s;
+}
+
+class DownloadPageFixture : public ::testing::Test {
+  protected:
+    void open() {
+        sheet = std::make_unique<vx::SettingsSheet>(record, nullptr);
+        ASSERT_TRUE(sheet->Create());
+        page = sheet->downloadPage().hwnd();
+        ASSERT_NE(page, nullptr);
+        pumpSheet(sheet->sheet());
+    }
+    void TearDown() override { sheet.reset(); }
+
+    HWND control(int id) const { return GetDlgItem(page, id); }
+    bool checked(int id) const { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
+    bool enabled(int id) const { return IsWindowEnabled(control(id)) != FALSE; }
+    std::string text(int id) const { return ui::windowText(control(id)); }
+    bool applyEnabled() const {
+        return IsWindowEnabled(GetDlgItem(sheet->sheet().hwnd(), kApplyButton)) != FALSE;
+    }
+    void click(int id) {
+        SendMessageA(control(id), BM_CLICK, 0, 0);
+        pumpSheet(sheet->sheet());
+    }
+    // What typing does: the new text, then the edit's change notification to the page.
+    void type(int id, const std::string& value) {
+        SetWindowTextA(control(id), value.c_str());
+        SendMessageA(page, WM_COMMAND, MAKEWPARAM(id, EN_CHANGE),
+                     reinterpret_cast<LPARAM>(control(id)));
+        pumpSheet(sheet->sheet());
+    }
+    void press(int button) {
+        sheet->sheet().pressButton(button);
+        pumpSheet(sheet->sheet());
+    }
+
+    ConfigFileGuard config;
+    wintest::TempFolder temp;
+    vx::DownloadSettings record = sampleRecord(temp.path());
+    std::unique_ptr<vx::SettingsSheet> sheet;
+    HWND page = nullptr;
+};
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageOpensWithTheRecordsValues) {
+    record.limitFileSize = 1;
+    record.largerThanOn = 0;
+    record.smallerThanOn = 1;
+    record.smallerThanKB = 4096;
+    record.limitResolution = 1;
+    record.resolutions = {{1152, 864}, {800, 600}, {1600, 1200}};
+    record.typeImages = 0;
+    record.typeMp3 = 0;
+    record.typeFlash = 0;
+    open();
+    EXPECT_EQ(ui::windowText(sheet->sheet().hwnd()), "Configuration...");
+    EXPECT_EQ(sheet->sheet().GetActivePage(), &sheet->downloadPage());
+    EXPECT_EQ(text(IDC_SAVE_FOLDER), temp.path());
+    EXPECT_EQ(SendMessageA(control(IDC_SAVE_FOLDER), EM_GETLIMITTEXT, 0, 0), 255);
+    EXPECT_TRUE(checked(IDC_LIMIT_FILE_SIZE));
+    EXPECT_FALSE(checked(IDC_LARGER_THAN));
+    EXPECT_TRUE(checked(IDC_SMALLER_THAN));
+    EXPECT_EQ(text(IDC_LARGER_THAN_KB), "250");
+    EXPECT_EQ(text(IDC_SMALLER_THAN_KB), "4096");
+    // Size enabling: the boxes and labels with the limit box, each edit with its box as well.
+    EXPECT_TRUE(enabled(IDC_LARGER_THAN));
+    EXPECT_TRUE(enabled(IDC_SMALLER_THAN));
+    EXPECT_TRUE(enabled(IDC_LARGER_KB_LABEL));
+    EXPECT_FALSE(enabled(IDC_LARGER_THAN_KB));
+    EXPECT_TRUE(enabled(IDC_SMALLER_THAN_KB));
+    // Resolution boxes from the list, enabled with their limit box.
+    EXPECT_TRUE(checked(IDC_LIMIT_RESOLUTION));
+    EXPECT_FALSE(checked(IDC_RES_640X480));
+    EXPECT_TRUE(checked(IDC_RES_800X600));
+    EXPECT_FALSE(checked(IDC_RES_1024X768));
+    EXPECT_TRUE(checked(IDC_RES_1600X1200));
+    EXPECT_TRUE(enabled(IDC_RES_640X480));
+    EXPECT_TRUE(enabled(IDC_MORE_RESOLUTIONS));
+    // No type at all shows "Images".
+    EXPECT_TRUE(checked(IDC_TYPE_IMAGES));
+    EXPECT_FALSE(checked(IDC_TYPE_MP3));
+    // Filling the controls is no change of the user's.
+    EXPECT_FALSE(applyEnabled());
+    EXPECT_FALSE(sheet->downloadPage().isModified());
+
+    // OK stores Images back into the record and the file.
+    press(PSBTN_OK);
+    EXPECT_TRUE(sheet->sheet().isEnded());
+    EXPECT_EQ(sheet->sheet().result(), IDOK);
+    EXPECT_EQ(record.typeImages, 1);
+    EXPECT_EQ(config.bytes().value_or(""), vx::settingsText(record));
+}
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageDefaultsDisableTheFilters) {
+    open();
+    EXPECT_FALSE(checked(IDC_LIMIT_FILE_SIZE));
+    EXPECT_TRUE(checked(IDC_LARGER_THAN));
+    EXPECT_FALSE(enabled(IDC_LARGER_THAN));
+    EXPECT_FALSE(enabled(IDC_SMALLER_THAN));
+    EXPECT_FALSE(enabled(IDC_SMALLER_KB_LABEL));
+    EXPECT_FALSE(enabled(IDC_LARGER_THAN_KB));
+    EXPECT_FALSE(enabled(IDC_SMALLER_THAN_KB));
+    EXPECT_FALSE(checked(IDC_LIMIT_RESOLUTION));
+    for (int id : vx::CPropPageDownloadSet::kStandardBoxIds)
+        EXPECT_FALSE(enabled(id));
+    EXPECT_FALSE(enabled(IDC_MORE_RESOLUTIONS));
+
+    click(IDC_LIMIT_FILE_SIZE);
+    EXPECT_TRUE(applyEnabled());
+    EXPECT_TRUE(enabled(IDC_LARGER_THAN));
+    EXPECT_TRUE(enabled(IDC_LARGER_THAN_KB));
+    EXPECT_FALSE(enabled(IDC_SMALLER_THAN_KB));
+    click(IDC_LIMIT_RESOLUTION);
+    EXPECT_TRUE(enabled(IDC_RES_1280X768));
+    EXPECT_TRUE(enabled(IDC_MORE_RESOLUTIONS));
+    click(IDC_LIMIT_RESOLUTION);
+    EXPECT_FALSE(enabled(IDC_RES_1280X768));
+}
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageSizeBoxesAndTheLimitBoxGoTogether) {
+    record.limitFileSize = 1;
+    open();
+    ASSERT_TRUE(checked(IDC_LARGER_THAN));
+    click(IDC_SMALLER_THAN);
+    EXPECT_TRUE(enabled(IDC_SMALLER_THAN_KB));
+    EXPECT_TRUE(checked(IDC_LIMIT_FILE_SIZE));
+    click(IDC_LARGER_THAN);
+    EXPECT_FALSE(enabled(IDC_LARGER_THAN_KB));
+    EXPECT_TRUE(checked(IDC_LIMIT_FILE_SIZE));
+    // Unchecking both size boxes unchecks the limit box.
+    click(IDC_SMALLER_THAN);
+    EXPECT_FALSE(enabled(IDC_SMALLER_THAN_KB));
+    EXPECT_FALSE(checked(IDC_LIMIT_FILE_SIZE));
+    // Checking "Download files >" while the limit box is unchecked checks it again.
+    click(IDC_LARGER_THAN);
+    EXPECT_TRUE(checked(IDC_LIMIT_FILE_SIZE));
+    EXPECT_TRUE(enabled(IDC_LARGER_THAN_KB));
+    type(IDC_LARGER_THAN_KB, "300");
+    press(PSBTN_APPLYNOW);
+    EXPECT_EQ(record.limitFileSize, 1);
+    EXPECT_EQ(record.largerThanOn, 1);
+    EXPECT_EQ(record.smallerThanOn, 0);
+    EXPECT_EQ(record.largerThanKB, 300);
+    EXPECT_EQ(config.bytes().value_or(""),
+              "<CONFIG>\r\n<SAVEFOLDER>" + temp.path() +
+                  "</SAVEFOLDER>\r\n<LIMITFILESIZE>\r\n<BIGTHAN FILESIZE=\"300\">1</BIGTHAN>\r\n"
+                  "<SMALLTHAN FILESIZE=\"0\">0</SMALLTHAN>\r\n</LIMITFILESIZE>\r\n"
+                  "<LIMITFILETYPE>1</LIMITFILETYPE>\r\n</CONFIG>\r\n");
+    EXPECT_FALSE(applyEnabled());
+}
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageBothSizeEditsMarkThePageModified) {
+    record.limitFileSize = 1;
+    record.smallerThanOn = 1;
+    open();
+    ASSERT_FALSE(applyEnabled());
+    type(IDC_SMALLER_THAN_KB, "2048");
+    EXPECT_TRUE(applyEnabled());
+    EXPECT_TRUE(sheet->downloadPage().isModified());
+    press(PSBTN_APPLYNOW);
+    EXPECT_FALSE(applyEnabled());
+    EXPECT_EQ(record.smallerThanKB, 2048);
+    type(IDC_LARGER_THAN_KB, "12 KB");
+    EXPECT_TRUE(applyEnabled());
+    type(IDC_SMALLER_THAN_KB, "none");
+    press(PSBTN_OK);
+    EXPECT_EQ(record.largerThanKB, 12);
+    EXPECT_EQ(record.smallerThanKB, 0);
+}
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageTheLastTypeStaysChecked) {
+    open();
+    ASSERT_TRUE(checked(IDC_TYPE_IMAGES));
+    click(IDC_TYPE_IMAGES);
+    EXPECT_TRUE(checked(IDC_TYPE_IMAGES));
+    EXPECT_FALSE(applyEnabled());
+    click(IDC_TYPE_FLASH);
+    EXPECT_TRUE(applyEnabled());
+    click(IDC_TYPE_IMAGES);
+    EXPECT_FALSE(checked(IDC_TYPE_IMAGES));
+    click(IDC_TYPE_FLASH);
+    EXPECT_TRUE(checked(IDC_TYPE_FLASH));
+    click(IDC_TYPE_MP3);
+    press(PSBTN_OK);
+    EXPECT_EQ(record.typeImages, 0);
+    EXPECT_EQ(record.typeMp3, 1);
+    EXPECT_EQ(record.typeFlash, 1);
+    EXPECT_NE(config.bytes().value_or("").find("<LIMITFILETYPE>6</LIMITFILETYPE>"),
+              std::string::npos);
+}
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageResolutionBoxesChangeTheRecordAtOnce) {
+    record.resolutions = {{1152, 864}};
+    open();
+    click(IDC_LIMIT_RESOLUTION);
+    click(IDC_RES_1024X768);
+    click(IDC_RES_640X480);
+    EXPECT_EQ(record.resolutions,
+              (std::vector<vx::ResolutionCap>{{1152, 864}, {1024, 768}, {640, 480}}));
+    EXPECT_EQ(record.limitResolution, 0);  // that one waits for Apply
+    click(IDC_RES_1024X768);
+    EXPECT_EQ(record.resolutions, (std::vector<vx::ResolutionCap>{{1152, 864}, {640, 480}}));
+    // Cancel keeps the list as changed, and writes nothing.
+    press(PSBTN_CANCEL);
+    EXPECT_TRUE(sheet->sheet().isEnded());
+    EXPECT_EQ(sheet->sheet().result(), IDCANCEL);
+    EXPECT_EQ(record.resolutions, (std::vector<vx::ResolutionCap>{{1152, 864}, {640, 480}}));
+    EXPECT_EQ(record.limitResolution, 0);
+    EXPECT_FALSE(config.bytes().has_value());
+}
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageResolutionFilterNeedsAResolution) {
+    open();
+    click(IDC_LIMIT_RESOLUTION);
+    press(PSBTN_OK);
+    EXPECT_EQ(record.limitResolution, 0);
+    EXPECT_EQ(config.bytes().value_or("").find("LIMITRESOLVING"), std::string::npos);
+}
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageAFileInTheFoldersPlaceFailsApply) {
+    record.resolutions = {{640, 480}};
+    ASSERT_TRUE(temp.write("taken", "x"));
+    open();
+    click(IDC_TYPE_MP3);
+    type(IDC_SAVE_FOLDER, temp.file("taken"));
+    wintest::MessageBoxCatcher boxes;
+    press(PSBTN_OK);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text,
+              "Failed to create download folder.\nThere maybe a file has the same name.");
+    // The sheet stays open; the folder text is in the record, nothing else changed, nothing
+    // was written.
+    EXPECT_FALSE(sheet->sheet().isEnded());
+    EXPECT_EQ(record.saveFolder, temp.file("taken"));
+    EXPECT_EQ(record.typeMp3, 0);
+    EXPECT_FALSE(config.bytes().has_value());
+}
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageAFailedApplyShowsThePage) {
+    open();
+    type(IDC_SAVE_FOLDER, temp.file("a") + "\\b");
+    HWND tree = sheet->sheet().GetPageTreeControl();
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(sheet->sheet().treeItem(1)));
+    pumpSheet(sheet->sheet());
+    ASSERT_EQ(sheet->sheet().GetActivePage(), &sheet->generalPage());
+    wintest::MessageBoxCatcher boxes;
+    press(PSBTN_OK);
+    EXPECT_EQ(boxes.count(), 1u);
+    EXPECT_FALSE(sheet->sheet().isEnded());
+    EXPECT_EQ(sheet->sheet().GetActivePage(), &sheet->downloadPage());
+    EXPECT_TRUE(IsWindowVisible(page));
+    EXPECT_EQ(treeItemText(tree, selectedItem(tree)), "Download Setting");
+}
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageFoldersAreCreatedOneLevelDeep) {
+    open();
+    std::string twoLevels = temp.file("new") + "\\deeper";
+    type(IDC_SAVE_FOLDER, twoLevels);
+    {
+        wintest::MessageBoxCatcher boxes;
+        press(PSBTN_APPLYNOW);
+        ASSERT_EQ(boxes.count(), 1u);
+        EXPECT_EQ(boxes.boxes()[0].caption, "Error");
+        EXPECT_EQ(boxes.boxes()[0].text, ui::systemErrorText(ERROR_PATH_NOT_FOUND).value_or("?"));
+    }
+    EXPECT_FALSE(config.bytes().has_value());
+    EXPECT_EQ(record.saveFolder, twoLevels);
+
+    type(IDC_SAVE_FOLDER, temp.file("new"));
+    press(PSBTN_APPLYNOW);
+    EXPECT_TRUE(vx::platformFileSystem().isFolder(temp.file("new")));
+    EXPECT_EQ(config.bytes().value_or(""), vx::settingsText(record));
+    EXPECT_EQ(record.saveFolder, temp.file("new"));
+}
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageDriveLikeAndExistingFoldersAreAccepted) {
+    open();
+    // Nothing of these names exists; a drive root and a short text are taken as they are.
+    for (std::string folder : {"Q:\\", "Q:", "abcd"}) {
+        type(IDC_SAVE_FOLDER, folder);
+        wintest::MessageBoxCatcher boxes;
+        press(PSBTN_APPLYNOW);
+        EXPECT_EQ(boxes.count(), 0u) << folder;
+        EXPECT_EQ(record.saveFolder, folder);
+        EXPECT_NE(config.bytes().value_or("").find("<SAVEFOLDER>" + folder + "</SAVEFOLDER>"),
+                  std::string::npos);
+        EXPECT_FALSE(vx::platformFileSystem().exists(folder)) << folder;
+    }
+    // An existing folder written with a trailing backslash is that folder.
+    type(IDC_SAVE_FOLDER, temp.path() + "\\");
+    wintest::MessageBoxCatcher boxes;
+    press(PSBTN_OK);
+    EXPECT_EQ(boxes.count(), 0u);
+    EXPECT_TRUE(sheet->sheet().isEnded());
+    EXPECT_EQ(record.saveFolder, temp.path() + "\\");
+}
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageLongFolderTextsAreCutNeverOverflowed) {
+    // A folder read from a file may be longer than the edit lets anyone type.
+    std::string longFolder = temp.path() + "\\" + std::string(300, 'f');
+    record.saveFolder = longFolder;
+    open();
+    EXPECT_EQ(text(IDC_SAVE_FOLDER), longFolder);
+    // Longer than the record holds: cut at 519 bytes.
+    std::string tooLong = temp.path() + "\\" + std::string(700, 'g');
+    type(IDC_SAVE_FOLDER, tooLong);
+    wintest::MessageBoxCatcher boxes;
+    press(PSBTN_APPLYNOW);
+    EXPECT_EQ(record.saveFolder.size(), 519u);
+    EXPECT_EQ(record.saveFolder, tooLong.substr(0, 519));
+    // No folder of that length can be made: the system says why, and Apply fails.
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].caption, "Error");
+    EXPECT_FALSE(config.bytes().has_value());
+}
+
+// Plays the user of the "Resolution Capacity List" from another thread while the page's
+// thread runs the dialog modally.
+class ResolutionListUser {
+  public:
+    HWND find() {
+        wintest::waitFor([&] {
+            dialog_ = FindWindowA(nullptr, "Resolution Capacity List");
+            return dialog_ && IsWindowVisible(dialog_);
+        });
+        return dialog_;
+    }
+    HWND item(int id) const { return GetDlgItem(dialog_, id); }
+    std::vector<std::string> rows() const {
+        std::vector<std::string> texts;
+        int count =
+            static_cast<int>(SendMessageA(item(IDC_RESOLUTION_LIST), LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            char buffer[64] = {};
+            LVITEMA data{};
+            data.iSubItem = 0;
+            data.pszText = buffer;
+            data.cchTextMax = sizeof buffer;
+            SendMessageA(item(IDC_RESOLUTION_LIST), LVM_GETITEMTEXTA, i,
+                         reinterpret_cast<LPARAM>(&data));
+            texts.emplace_back(buffer);
+        }
+        return texts;
+    }
+    bool okEnabled() const { return IsWindowEnabled(item(IDOK)) != FALSE; }
+    void add(const std::string& x, const std::string& y) {
+        SetWindowTextA(item(IDC_RESOLUTION_X), x.c_str());
+        SetWindowTextA(item(IDC_RESOLUTION_Y), y.c_str());
+        SendMessageA(item(IDC_ADD_RESOLUTION), BM_CLICK, 0, 0);
+    }
+    void select(const std::vector<int>& rows) {
+        for (int row : rows) {
+            LVITEMA state{};
+            state.stateMask = LVIS_SELECTED;
+            state.state = LVIS_SELECTED;
+            SendMessageA(item(IDC_RESOLUTION_LIST), LVM_SETITEMSTATE, row,
+                         reinterpret_cast<LPARAM>(&state));
+        }
+    }
+    void remove() { SendMessageA(item(IDC_REMOVE_RESOLUTION), BM_CLICK, 0, 0); }
+    void ok() { SendMessageA(item(IDOK), BM_CLICK, 0, 0); }
+    void escape() { PostMessageA(dialog_, WM_COMMAND, IDCANCEL, 0); }
+    void closeBox() { PostMessageA(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+  private:
+    HWND dialog_ = nullptr;
+};
+
+TEST_F(DownloadPageFixture, SettingsResolutionListEditsTheRecordOnOk) {
+    record.limitResolution = 1;
+    record.resolutions = {{1152, 864}, {1280, 768}, {2000, 1000}};
+    open();
+    click(IDC_RES_1280X768);  // unchecked: out of the record at once
+    click(IDC_RES_1600X1200);
+    ASSERT_EQ(record.resolutions,
+              (std::vector<vx::ResolutionCap>{{1152, 864}, {2000, 1000}, {1600, 1200}}));
+
+    std::vector<std::string> shown, afterAdds, afterRemove;
+    bool okAtStart = false;
+    size_t boxesSeen = 0;
+    std::vector<std::string> boxTexts;
+    wintest::MessageBoxCatcher boxes;
+    std::thread user([&] {
+        ResolutionListUser list;
+        if (!list.find())
+            return;
+        shown = list.rows();
+        okAtStart = list.okEnabled();
+        list.add("", "600");       // message: both values are needed
+        list.add("0", "600");      // below 1: nothing, silently
+        list.add("1152", "864");   // already listed: nothing
+        list.add("1600", "1200");  // already in the dialog's list (a standard one, not shown)
+        list.add("0800", "600");   // shown as typed
+        list.add("1920", "1080");
+        list.add("3000", "2000");
+        afterAdds = list.rows();
+        list.remove();  // nothing selected: message
+        boxesSeen = boxes.count();
+        list.select({0, 3});
+        list.remove();
+        afterRemove = list.rows();
+        list.ok();
+    });
+    click(IDC_MORE_RESOLUTIONS);
+    user.join();
+    for (const auto& box : boxes.boxes())
+        boxTexts.push_back(box.text);
+
+    EXPECT_EQ(shown, (std::vector<std::string>{"1152 x 864", "2000 x 1000"}));
+    EXPECT_TRUE(okAtStart);
+    EXPECT_EQ(afterAdds, (std::vector<std::string>{"1152 x 864", "2000 x 1000", "0800 x 600",
+                                                   "1920 x 1080", "3000 x 2000"}));
+    EXPECT_EQ(boxesSeen, 2u);
+    EXPECT_EQ(boxTexts,
+              (std::vector<std::string>{"Please enter an image resolution capacity item.",
+                                        "Please select a resolusion capacity item to remove."}));
+    EXPECT_EQ(afterRemove, (std::vector<std::string>{"2000 x 1000", "0800 x 600", "3000 x 2000"}));
+    // The checked standard boxes first, in their order, then the dialog's entries in its order;
+    // the typed "0800 x 600" is stored as 800 x 600.
+    EXPECT_EQ(record.resolutions, (std::vector<vx::ResolutionCap>{
+                                      {1600, 1200}, {2000, 1000}, {800, 600}, {3000, 2000}}));
+    // The box of a standard resolution that came in through the list shows it.
+    EXPECT_TRUE(checked(IDC_RES_800X600));
+    EXPECT_FALSE(checked(IDC_RES_1280X768));
+    EXPECT_TRUE(applyEnabled());
+    EXPECT_FALSE(config.bytes().has_value());
+    press(PSBTN_OK);
+    EXPECT_EQ(config.bytes().value_or(""), vx::settingsText(record));
+    EXPECT_NE(config.bytes().value_or("").find("<RESOLVING_CAP RESX=\"800\" RESY=\"600\"/>\r\n"
+                                               "<RESOLVING_CAP RESX=\"3000\" RESY=\"2000\"/>"),
+              std::string::npos);
+}
+
+TEST_F(DownloadPageFixture, SettingsResolutionListStandardOnlyAndCancel) {
+    record.limitResolution = 1;
+    record.resolutions = {{640, 480}, {1024, 768}};
+    open();
+    for (int way = 0; way < 2; ++way) {
+        std::vector<std::string> shown{"not read"};
+        bool okAtStart = true;
+        bool okAfterAdd = false;
+        std::thread user([&] {
+            ResolutionListUser list;
+            if (!list.find())
+                return;
+            shown = list.rows();
+            okAtStart = list.okEnabled();
+            list.add("1152", "864");
+            okAfterAdd = list.okEnabled();
+            if (way == 0)
+                list.escape();
+            else
+                list.closeBox();
+        });
+        click(IDC_MORE_RESOLUTIONS);
+        user.join();
+        EXPECT_TRUE(shown.empty());
+        EXPECT_FALSE(okAtStart);
+        EXPECT_TRUE(okAfterAdd);
+        EXPECT_EQ(record.resolutions, (std::vector<vx::ResolutionCap>{{640, 480}, {1024, 768}}));
+        EXPECT_FALSE(applyEnabled());
+    }
+}
+
+TEST_F(DownloadPageFixture, SettingsDownloadPageBrowsePreselectsTheFolder) {
+    ASSERT_TRUE(CreateDirectoryA(temp.file("picked").c_str(), nullptr));
+    open();
+    type(IDC_SAVE_FOLDER, temp.file("picked"));
+    press(PSBTN_APPLYNOW);
+    ASSERT_FALSE(applyEnabled());
+    std::string browserTitle;
+    std::thread user([&] {
+        HWND browser = nullptr;
+        wintest::waitFor([&] {
+            browser = FindWindowA("#32770", nullptr);
+            while (browser && (browser == sheet->sheet().hwnd() ||
+                               GetWindow(browser, GW_OWNER) != sheet->sheet().hwnd()))
+                browser = FindWindowExA(nullptr, browser, "#32770", nullptr);
+            return browser && IsWindowVisible(browser);
+        });
+        if (!browser)
+            return;
+        browserTitle = ui::windowText(browser);
+        // Confirms what the browser shows selected: the folder it was opened with.
+        PostMessageA(browser, WM_COMMAND, IDOK, 0);
+    });
+    click(IDC_BROWSE_FOLDER);
+    user.join();
+    EXPECT_FALSE(browserTitle.empty());
+    // A path came back (the page is changed) and it is the preselected folder.
+    EXPECT_TRUE(applyEnabled());
+    EXPECT_EQ(text(IDC_SAVE_FOLDER), temp.file("picked"));
+}
+
+}  // namespace
+
+namespace {
+
+// The browser button's key under HKEY_LOCAL_MACHINE, removed before and after each test.
+class ToolbarKeyGuard {
+  public:
+    ToolbarKeyGuard() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, vx::kToolbarButtonKey); }
+    ~ToolbarKeyGuard() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, vx::kToolbarButtonKey); }
+};
+
+bool keyExists(const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+struct StoredValue {
+    DWORD type = 0;
+    std::string bytes;  // as stored, terminating zero included
+};
+
+std::optional<StoredValue> readValue(const char* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vx::kToolbarButtonKey, 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    StoredValue value;
+    DWORD size = 0;
+    LONG status = RegQueryValueExA(key, name, nullptr, &value.type, nullptr, &size);
+    if (status == ERROR_SUCCESS) {
+        value.bytes.resize(size);
+        status = RegQueryValueExA(key, name, nullptr, &value.type,
+                                  reinterpret_cast<BYTE*>(value.bytes.data()), &size);
+    }
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+std::vector<std::string> valueNames() {
+    std::vector<std::string> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vx::kToolbarButtonKey, 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return names;
+    for (DWORD i = 0;; ++i) {
+        char name[256] = {};
+        DWORD length = sizeof name;
+        if (RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.emplace_back(name);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+class GeneralPageFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sheet = std::make_unique<vx::SettingsSheet>(record, nullptr);
+        ASSERT_TRUE(sheet->Create());
+        ASSERT_TRUE(sheet->sheet().SetActivePage(sheet->generalPage()));
+        page = sheet->generalPage().hwnd();
+        ASSERT_NE(page, nullptr);
+    }
+    void click(int id) {
+        SendMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0);
+        pumpSheet(sheet->sheet());
+    }
+
+    ToolbarKeyGuard key;
+    ConfigFileGuard config;
+    vx::DownloadSettings record = sampleRecord("C:\\Vexaro\\Download");
+    std::unique_ptr<vx::SettingsSheet> sheet;
+    HWND page = nullptr;
+};
+
+TEST_F(GeneralPageFixture, SettingsGeneralPageAddWritesTheSixValues) {
+    EXPECT_EQ(ui::windowText(GetDlgItem(page, IDC_ADD_TOOLBAR_BUTTON)), "&Add Shortcut to Toolbar");
+    EXPECT_EQ(ui::windowText(GetDlgItem(page, IDC_REMOVE_TOOLBAR_BUTTON)),
+              "&Remove Shortcut from Toolbar");
+    const std::string program = ui::moduleFileName(nullptr);
+    for (int round = 0; round < 2; ++round) {
+        wintest::MessageBoxCatcher boxes;
+        click(IDC_ADD_TOOLBAR_BUTTON);
+        ASSERT_EQ(boxes.count(), 1u) << round;
+        EXPECT_EQ(boxes.boxes()[0].text,
+                  "Program shortcut icon has been added to browser's toolbar.\nYou need to restart "
+                  "browser to make it work.");
+        // Nothing but the six (their order is the registry's to keep).
+        std::vector<std::string> names = valueNames();
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"ButtonText", "CLSID", "Default Visible", "Exec",
+                                                   "HotIcon", "Icon"}));
+        const std::pair<const char*, std::string> expected[] = {
+            {"CLSID", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"},
+            {"Default Visible", "Yes"},
+            {"ButtonText", "Vexaro"},
+            {"Icon", program + ",128"},
+            {"HotIcon", program + ",128"},
+            {"Exec", program},
+        };
+        for (const auto& [name, data] : expected) {
+            auto value = readValue(name);
+            ASSERT_TRUE(value.has_value()) << name;
+            EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ)) << name;
+            EXPECT_EQ(value->bytes, data + std::string(1, '\0')) << name;
+        }
+        // Spoil one value: the second add writes it again.
+        HKEY handle = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, vx::kToolbarButtonKey, 0, KEY_WRITE, &handle),
+                  ERROR_SUCCESS);
+        RegSetValueExA(handle, "ButtonText", 0, REG_SZ, reinterpret_cast<const BYTE*>("Old"), 4);
+        RegCloseKey(handle);
+    }
+    // The page has nothing to apply.
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(sheet->sheet().hwnd(), kApplyButton)));
+}
+
+TEST_F(GeneralPageFixture, SettingsGeneralPageRemoveTakesSubkeysFirst) {
+    {
+        // Never added: nothing happens, silently.
+        wintest::MessageBoxCatcher boxes;
+        click(IDC_REMOVE_TOOLBAR_BUTTON);
+        EXPECT_EQ(boxes.count(), 0u);
+    }
+    std::string base = vx::kToolbarButtonKey;
+    for (const char* sub : {"\\One", "\\One\\Two", "\\One\\Two\\Three", "\\Other"}) {
+        HKEY created = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (base + sub).c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &created, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(created, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
+        RegCloseKey(created);
+    }
+    wintest::MessageBoxCatcher boxes;
+    click(IDC_REMOVE_TOOLBAR_BUTTON);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text,
+              "Program shortcut icon has been removed.\nYou need to restart browser to make it "
+              "work.");
+    EXPECT_FALSE(keyExists(base));
+    EXPECT_TRUE(keyExists("Software\\Microsoft\\Internet Explorer\\Extensions"));
+
+    click(IDC_REMOVE_TOOLBAR_BUTTON);
+    EXPECT_EQ(boxes.count(), 1u);
+}
+
+TEST(SettingsSheetOwner, RunsModallyOnAWorkerThreadOverAWindowOfAnotherThread) {
+    ConfigFileGuard config;
+    wintest::TempFolder temp;
+    // The owner stands for the progress window, on this (the user-interface) thread.
+    HWND owner = CreateWindowExA(0, "STATIC", "Progress stand-in", WS_POPUP | WS_VISIBLE, 10, 10,
+                                 200, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    vx::DownloadSettings record = sampleRecord(temp.path());
+    std::atomic<INT_PTR> result{-2};
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        ui::ComInit com;
+        result = vx::openSettingsSheet(owner, record);
+        done = true;
+    });
+    // This thread keeps serving its messages, as the progress window's thread does.
+    HWND found = nullptr;
+    ASSERT_TRUE(wintest::waitFor([&] {
+        found = FindWindowA(nullptr, "Configuration...");
+        return found && IsWindowVisible(found);
+    }));
+    EXPECT_EQ(GetWindow(found, GW_OWNER), owner);
+    EXPECT_NE(GetWindowThreadProcessId(found, nullptr), GetCurrentThreadId());
+    EXPECT_TRUE(wintest::waitFor([&] { return !IsWindowEnabled(owner); }));
+
+    // The user clicks MP3 on the page and OK.
+    HWND page = reinterpret_cast<HWND>(SendMessageA(found, PSM_GETCURRENTPAGEHWND, 0, 0));
+    ASSERT_NE(page, nullptr);
+    SendMessageA(GetDlgItem(page, IDC_TYPE_MP3), BM_CLICK, 0, 0);
+    SendMessageA(found, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    EXPECT_TRUE(wintest::waitFor([&] { return done.load(); }));
+    worker.join();
+    EXPECT_EQ(result.load(), IDOK);
+    EXPECT_EQ(record.typeMp3, 1);
+    EXPECT_EQ(config.bytes().value_or(""), vx::settingsText(record));
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_FALSE(IsWindow(found));
+    DestroyWindow(owner);
+}
+
+TEST(SettingsSheetOwner, CancelledFromTheOwnersThreadWhileTheWorkerWaits) {
+    HWND owner = CreateWindowExA(0, "STATIC", "Owner", WS_POPUP | WS_VISIBLE, 10, 10, 200, 100,
+                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    vx::DownloadSettings record = sampleRecord("C:\\Vexaro\\Download");
+    const vx::DownloadSettings before = record;
+    std::atomic<INT_PTR> result{-2};
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        result = vx::openSettingsSheet(owner, record);
+        done = true;
+    });
+    HWND found = nullptr;
+    ASSERT_TRUE(wintest::waitFor([&] {
+        found = FindWindowA(nullptr, "Configuration...");
+        return found && IsWindowVisible(found);
+    }));
+    // Escape on the sheet, as a key would come in.
+    PostMessageA(found, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(wintest::waitFor([&] { return done.load(); }));
+    worker.join();
+    EXPECT_EQ(result.load(), IDCANCEL);
+    EXPECT_EQ(record, before);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
+}
+
+}  // namespace
+
+namespace {
+
+// A Unix path of the source tree when running under Wine ("Z:/..."), empty otherwise.
+std::string unixSourceDir() {
+    std::string dir = VX_SOURCE_DIR;
+    if (dir.rfind("Z:", 0) != 0)
+        return {};
+    return dir.substr(2);
+}
+
+// Runs the screenshot script on the window's rectangle and waits for its picture, serving this
+// thread's windows meanwhile. Wine starts Unix programs through CreateProcess but gives no
+// process handle for them: the script's output files tell when it is done.
+bool screenshot(ui::PropSheet& sheet, const std::string& name) {
+    const std::string windowsPath = std::string(VX_SOURCE_DIR) + "/build/screenshots/" + name;
+    const std::string unixPath = unixSourceDir() + "/build/screenshots/" + name;
+    auto& files = vx::platformFileSystem();
+    DeleteFileA(windowsPath.c_str());
+    DeleteFileA((windowsPath + ".failed").c_str());
+    RECT rect{};
+    GetWindowRect(sheet.hwnd(), &rect);
+    std::string command = "/bin/bash " + unixSourceDir() + "/scripts/screenshot-sheet " + unixPath +
+                          " " + std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
+                          std::to_string(rect.right - rect.left) + " " +
+                          std::to_string(rect.bottom - rect.top);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    wintest::waitFor(
+        [&] {
+            pumpSheet(sheet);
+            return files.exists(windowsPath) || files.exists(windowsPath + ".failed");
+        },
+        std::chrono::milliseconds(120000));
+    auto bytes = files.readFile(windowsPath);
+    return bytes && bytes->size() > 8 && bytes->compare(0, 4, "\x89PNG") == 0;
+}
+
+void paintNow(ui::PropSheet& sheet) {
+    RedrawWindow(sheet.hwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    GdiFlush();
+    pumpSheet(sheet);
+}
+
+TEST(SettingsScreenshot, BothPagesOfTheSheet) {
+    if (unixSourceDir().empty())
+        GTEST_SKIP() << "screenshots are taken under Wine and X only";
+    ConfigFileGuard config;
+    vx::DownloadSettings record = sampleRecord("D:\\Media\\Download");
+    record.limitFileSize = 1;
+    record.limitResolution = 1;
+    record.resolutions = {{640, 480}, {800, 600}};
+    record.typeMp3 = 1;
+    vx::SettingsSheet sheet(record, nullptr);
+    ASSERT_TRUE(sheet.Create());
+    SetForegroundWindow(sheet.sheet().hwnd());
+    paintNow(sheet.sheet());
+
+    EXPECT_TRUE(screenshot(sheet.sheet(), "settings-download.png"));
+
+    HWND tree = sheet.sheet().GetPageTreeControl();
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(sheet.sheet().treeItem(1)));
+    paintNow(sheet.sheet());
+    ASSERT_EQ(sheet.sheet().GetActivePage(), &sheet.generalPage());
+    EXPECT_TRUE(screenshot(sheet.sheet(), "settings-system.png"));
 }
 
 }  // namespace
