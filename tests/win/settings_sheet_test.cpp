@@ -1122,7 +1122,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageBrowsePreselectsTheFolder) {
     type(IDC_SAVE_FOLDER, temp.file("picked"));
     press(PSBTN_APPLYNOW);
     ASSERT_FALSE(applyEnabled());
-    std::string browserTitle;
+    std::string shownSelected;
     std::thread user([&] {
         HWND browser = nullptr;
         wintest::waitFor([&] {
@@ -1134,13 +1134,21 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageBrowsePreselectsTheFolder) {
         });
         if (!browser)
             return;
-        browserTitle = ui::windowText(browser);
-        // Confirms what the browser shows selected: the folder it was opened with.
+        // The browser's folder tree shows the folder the page opened it with, once initialised.
+        HWND folders = nullptr;
+        wintest::waitFor([&] {
+            folders = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+            if (!folders)
+                folders = FindWindowExA(FindWindowExA(browser, nullptr, nullptr, nullptr), nullptr,
+                                        WC_TREEVIEWA, nullptr);
+            shownSelected = folders ? treeItemText(folders, selectedItem(folders)) : "";
+            return shownSelected == "picked";
+        });
         PostMessageA(browser, WM_COMMAND, IDOK, 0);
     });
     click(IDC_BROWSE_FOLDER);
     user.join();
-    EXPECT_FALSE(browserTitle.empty());
+    EXPECT_EQ(shownSelected, "picked");
     // A path came back (the page is changed) and it is the preselected folder.
     EXPECT_TRUE(applyEnabled());
     EXPECT_EQ(text(IDC_SAVE_FOLDER), temp.file("picked"));
