@@ -35,15 +35,6 @@ std::string withoutFragment(const std::string& address) {
 
 }  // namespace
 
-FilePassPorts platformFilePassPorts(ProgressSink& sink) {
-    FilePassPorts ports;
-    ports.openCache = [] { return platformUrlCache(); };
-    ports.openInternet = [] { return platformHttpClient(); };
-    ports.files = &platformLocalFiles();
-    ports.sink = &sink;
-    return ports;
-}
-
 uint64_t percentOf(uint64_t position, uint64_t total) {
     if (total == 0)
         position = total = 1;

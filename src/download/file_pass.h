@@ -44,7 +44,15 @@ struct FilePassPorts {
 };
 
 // The platform's own cache, HTTP client (with default limits) and save folder, around `sink`.
-FilePassPorts platformFilePassPorts(ProgressSink& sink);
+// Inline so that the engine library never names an adapter: only programs that link one call it.
+inline FilePassPorts platformFilePassPorts(ProgressSink& sink) {
+    FilePassPorts ports;
+    ports.openCache = [] { return platformUrlCache(); };
+    ports.openInternet = [] { return platformHttpClient(); };
+    ports.files = &platformLocalFiles();
+    ports.sink = &sink;
+    return ports;
+}
 
 struct FilePassOptions {
     // Bytes asked for per read of a response body. A read returns what has arrived, up to this;

@@ -9,16 +9,10 @@
 #include "base/install_folder.h"
 #include "download/win/shell_windows.h"
 #include "resources/resource.h"
+#include "settings/win/settings_sheet.h"
 #include "ui/message_box.h"
 #include "ui/module.h"
 #include "ui/text.h"
-
-// The settings sheet is committed on its own; until its header is in the tree, "&Setup..." has
-// nothing to open.
-#if __has_include("settings/win/settings_sheet.h")
-#include "settings/win/settings_sheet.h"
-#define VX_HAS_SETTINGS_SHEET 1
-#endif
 
 namespace vx {
 
@@ -366,9 +360,7 @@ void CBrowserListDlg::openSettings() {
     // changed. Whatever was applied goes back whole, also when the sheet ends with Cancel.
     const DownloadSettings before = settings_.get();
     DownloadSettings edited = before;
-#ifdef VX_HAS_SETTINGS_SHEET
     openSettingsSheet(hwnd_, edited);
-#endif
     if (!(edited == before))
         settings_.set(std::move(edited));
 }

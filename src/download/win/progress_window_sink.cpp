@@ -4,15 +4,9 @@
 
 #include "resources/resource.h"
 #include "settings/download_settings.h"
+#include "settings/win/settings_sheet.h"
 #include "ui/message_box.h"
 #include "ui/text.h"
-
-// The settings sheet is being committed separately; until its header is in the tree, the
-// missing-folder path goes on as after a sheet closed unchanged.
-#if __has_include("settings/win/settings_sheet.h")
-#include "settings/win/settings_sheet.h"
-#define VX_HAS_SETTINGS_SHEET 1
-#endif
 
 namespace vx {
 
@@ -102,9 +96,7 @@ void ProgressWindowSink::openSettingsSheet() {
     // thread never sees a half-changed record.
     const DownloadSettings before = settings_.get();
     DownloadSettings edited = before;
-#ifdef VX_HAS_SETTINGS_SHEET
     vx::openSettingsSheet(liveOwner(), edited);
-#endif
     if (!(edited == before))
         settings_.set(edited);
 }

@@ -77,14 +77,8 @@ void SessionWorker::body() {
         const FilePassHost host = session_.host() == SessionHost::DownloadWindow
                                       ? FilePassHost::DownloadWindow
                                       : FilePassHost::MainWindow;
-        // The adapters are named here, in the window library that holds them, so that every
-        // program linking this library gets them whatever order its libraries come in.
-        FilePassPorts ports;
-        ports.openCache = [] { return platformUrlCache(); };
-        ports.openInternet = [] { return platformHttpClient(); };
-        ports.files = &platformLocalFiles();
-        ports.sink = &sink_;
-        FilePass pass(host, settingsOf(settings_), session_.flags(), history_, std::move(ports));
+        FilePass pass(host, settingsOf(settings_), session_.flags(), history_,
+                      platformFilePassPorts(sink_));
         pass.run(mediaUrls);
     };
     session_.runWorker(sink_, services);
