@@ -21,40 +21,7 @@
 
 namespace {
 
-std::optional<std::string> readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// This test's standin-windows.xml beside the stand-in DLL; whatever was there comes back after.
-class OpenWindows {
-  public:
-    OpenWindows()
-        : path_(wintest::besideTestProgram("standin-windows.xml")), saved_(readAll(path_)) {}
-    ~OpenWindows() {
-        if (saved_) {
-            write(*saved_);
-        } else {
-            DeleteFileA(path_.c_str());
-        }
-    }
-    OpenWindows(const OpenWindows&) = delete;
-    OpenWindows& operator=(const OpenWindows&) = delete;
-
-    void write(const std::string& text) {
-        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-        out << text;
-        ASSERT_TRUE(out.good()) << path_;
-    }
-
-  private:
-    std::string path_;
-    std::optional<std::string> saved_;
-};
+using OpenWindows = wintest::StandinWindows;
 
 const char kFourWindows[] =
     "<BROWSER>\r\n"

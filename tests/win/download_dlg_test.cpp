@@ -34,72 +34,16 @@
 namespace {
 
 using namespace std::chrono_literals;
+using wintest::boxOwnedBy;
+using wintest::className;
 using wintest::kDeadline;
+using wintest::poll;
+using wintest::press;
+using wintest::textOf;
+using OpenWindows = wintest::StandinWindows;
 
 std::string text(int id) {
     return vx::stringText(id);
-}
-
-std::optional<std::string> readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// This test's standin-windows.xml beside the stand-in shell; what was there before comes back.
-class OpenWindows {
-  public:
-    OpenWindows()
-        : path_(wintest::besideTestProgram("standin-windows.xml")), saved_(readAll(path_)) {}
-    ~OpenWindows() {
-        if (saved_) {
-            write(*saved_);
-        } else {
-            DeleteFileA(path_.c_str());
-        }
-    }
-    OpenWindows(const OpenWindows&) = delete;
-    OpenWindows& operator=(const OpenWindows&) = delete;
-
-    void write(const std::string& text) {
-        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-        out << text;
-    }
-
-  private:
-    std::string path_;
-    std::optional<std::string> saved_;
-};
-
-// Text of a window of another thread, without hanging on one that does not answer.
-std::string textOf(HWND window) {
-    char buffer[1024] = {};
-    DWORD_PTR copied = 0;
-    if (!window ||
-        !SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
-                             SMTO_ABORTIFHUNG, 5000, &copied))
-        return {};
-    return std::string(buffer, std::min<size_t>(copied, sizeof buffer - 1));
-}
-
-// Polls from a thread that has no windows of its own.
-bool poll(const std::function<bool()>& done, std::chrono::milliseconds deadline = kDeadline) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end)
-            return done();
-        Sleep(10);
-    }
-    return true;
-}
-
-std::string className(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
 }
 
 // The progress dialog (the one with "&Cancel Current") among the top-level windows of `thread`.
@@ -118,26 +62,6 @@ HWND progressDialogOf(DWORD thread) {
     return found;
 }
 
-// A message box (a dialog with the text control 0xFFFF) owned by `owner`, of any thread.
-HWND boxOwnedBy(HWND owner) {
-    struct Search {
-        HWND owner;
-        HWND box;
-    } search{owner, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            if (className(w) == "#32770" && GetWindow(w, GW_OWNER) == s->owner &&
-                GetDlgItem(w, 0xFFFF) && IsWindowVisible(w)) {
-                s->box = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.box;
-}
-
 struct SeenBox {
     HWND box = nullptr;
     std::string text;
@@ -149,11 +73,6 @@ SeenBox waitForBoxOwnedBy(HWND owner) {
     if (seen.box)
         seen.text = textOf(GetDlgItem(seen.box, 0xFFFF));
     return seen;
-}
-
-void press(HWND dialog, int id) {
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
 void answer(const SeenBox& box, int id) {
@@ -527,6 +446,35 @@ TEST_F(MainWindowSessionTest, DownloadNowAnswersTerminatingUntilTheCancelledWork
     ASSERT_TRUE(workerEnded());
 }
 
+TEST_F(MainWindowSessionTest, CancelCurrentDropsTheTransferUnderWayAndTheNextFileIsSaved) {
+    vx::test::LoopbackServer server;
+    ASSERT_TRUE(server.listening());
+    // A body that drips for far longer than the test waits, then an ordinary one.
+    server.route("/cc/slow.jpg", vx::test::dripResponse(std::string(100000, 'd'), 20));
+    server.route("/cc/next.jpg", vx::test::okResponse(std::string(1500, 'n')));
+    const std::string page = server.url("/cc/index.html");
+    windows_.write(pageFixture(page, {server.url("/cc/slow.jpg"), server.url("/cc/next.jpg")}, {}));
+
+    ASSERT_EQ(session_->downloadNow({page}), vx::MainWindowSession::StartResult::Started);
+    ASSERT_TRUE(wintest::waitFor([&] {
+        return ui::windowText(GetDlgItem(progress(), IDC_DOWNLOAD_FILE)) == "/cc/slow.jpg";
+    })) << "the long transfer is under way";
+    wintest::MessageBoxCatcher boxes;
+    SendMessageA(progress(), WM_COMMAND, MAKEWPARAM(IDC_CANCEL_CURRENT, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(progress(), IDC_CANCEL_CURRENT)));
+    ASSERT_TRUE(workerEnded());
+
+    EXPECT_EQ(boxes.count(), 0u) << "\"&Cancel Current\" asks nothing";
+    EXPECT_EQ(ui::windowText(progress()), "Download complete!");
+    EXPECT_FALSE(saveFolder_.read("slow.jpg").has_value()) << "a dropped transfer is not saved";
+    EXPECT_EQ(saveFolder_.read("next.jpg"), std::string(1500, 'n'));
+    const auto& records = session_->history().records();
+    ASSERT_EQ(records.size(), 1u);
+    ASSERT_EQ(records[0].items.size(), 2u);
+    EXPECT_EQ(records[0].items[0].downloaded, 0) << "the dropped file is not in the history";
+    EXPECT_EQ(records[0].items[1].downloaded, 1);
+}
+
 TEST_F(MainWindowSessionTest, ClosingTheHostMidTransferStopsAndJoinsTheWorker) {
     vx::test::LoopbackServer server;
     ASSERT_TRUE(server.listening());
@@ -559,77 +507,4 @@ TEST_F(MainWindowSessionTest, ClosingTheHostWhileTheWorkerShowsAMessageClosesItA
 
     EXPECT_FALSE(IsWindow(box));
     EXPECT_FALSE(session_->workerActive());
-}
-
-// The user's part in a whole-program run of tests/e2e: starts the command given in
-// VX_DRIVE_COMMAND, waits until its progress window reads VX_DRIVE_CAPTION, presses button 2
-// there ("OK") and waits for the program to end; what it saw goes to VX_DRIVE_REPORT. Skipped in
-// ordinary runs.
-TEST(WholeProgram, PressesOkOnceTheProgressWindowReadsTheGivenCaption) {
-    const char* command = std::getenv("VX_DRIVE_COMMAND");
-    const char* reportPath = std::getenv("VX_DRIVE_REPORT");
-    if (!command || !reportPath)
-        GTEST_SKIP() << "the whole-program tests start this one themselves";
-    const char* wanted = std::getenv("VX_DRIVE_CAPTION");
-    const std::string caption = wanted ? wanted : "Download complete!";
-
-    std::ofstream report(reportPath, std::ios::binary | std::ios::trunc);
-    ASSERT_TRUE(report.good()) << reportPath;
-
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string commandLine = command;
-    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process))
-        << command;
-    // Every box the program shows is recorded and answered, so none can hold the run.
-    wintest::MessageBoxCatcher boxes({IDOK}, process.dwProcessId);
-
-    struct Search {
-        DWORD pid;
-        HWND window;
-    } search{process.dwProcessId, nullptr};
-    std::string seen;
-    const bool reached = poll(
-        [&] {
-            search.window = nullptr;
-            EnumWindows(
-                [](HWND w, LPARAM p) -> BOOL {
-                    auto* s = reinterpret_cast<Search*>(p);
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(w, &pid);
-                    if (pid == s->pid && GetDlgItem(w, IDC_CANCEL_CURRENT) && IsWindowVisible(w)) {
-                        s->window = w;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
-            // The window is finished once button 2 reads "OK" too.
-            if (search.window)
-                seen = textOf(search.window);
-            if (seen == caption && textOf(GetDlgItem(search.window, IDCANCEL)) != "OK")
-                seen.clear();
-            return seen == caption || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-        },
-        std::chrono::milliseconds(240000));
-    report << "caption=" << seen << "\n";
-    if (reached && search.window && seen == caption)
-        press(search.window, IDCANCEL);
-
-    const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
-    DWORD exitCode = STILL_ACTIVE;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    if (!ended)
-        TerminateProcess(process.hProcess, 1);
-    report << "exit=" << exitCode << "\n";
-    for (const wintest::CaughtBox& box : boxes.boxes())
-        report << "box=" << box.text << "\n";
-    report.close();
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-
-    EXPECT_EQ(seen, caption);
-    EXPECT_TRUE(ended) << "the program did not end after button 2";
 }

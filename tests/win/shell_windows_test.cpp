@@ -9,67 +9,25 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "download/collection.h"
 #include "download/win/shell_windows.h"
 #include "settings/download_settings.h"
+#include "win_test_util.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
-std::string exeFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
-
-std::optional<std::string> readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using OpenWindows = wintest::StandinWindows;
 
 std::string fixtureText(const char* name) {
-    auto text = readAll(std::string(VX_FIXTURES_DIR) + "/standin/" + name);
+    auto text = wintest::readFile(std::string(VX_FIXTURES_DIR) + "/standin/" + name);
     EXPECT_TRUE(text.has_value()) << name;
     return text.value_or("");
 }
-
-// Writes this test's standin-windows.xml beside the stand-in DLL (the runner registers the DLL
-// found beside the test program) and puts back whatever was there before.
-class OpenWindows {
-  public:
-    OpenWindows() : path_(exeFolder() + "standin-windows.xml"), saved_(readAll(path_)) {}
-    ~OpenWindows() {
-        if (saved_) {
-            write(*saved_);
-        } else {
-            DeleteFileA(path_.c_str());
-        }
-    }
-    OpenWindows(const OpenWindows&) = delete;
-    OpenWindows& operator=(const OpenWindows&) = delete;
-
-    void write(const std::string& text) {
-        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-        out << text;
-        ASSERT_TRUE(out.good()) << path_;
-    }
-    void remove() { DeleteFileA(path_.c_str()); }
-
-  private:
-    std::string path_;
-    std::optional<std::string> saved_;
-};
 
 std::string registeredServer() {
     char value[MAX_PATH * 2] = {};

@@ -1,6 +1,10 @@
 #include "win_test_util.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 
 #include "base/install_folder.h"
 #include "ui/dialog.h"
@@ -36,12 +40,6 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds deadli
 }
 
 namespace {
-
-std::string className(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
 
 // Text of a window of any thread or process, without hanging on one that does not answer.
 std::string remoteText(HWND window) {
@@ -404,6 +402,104 @@ const DLGTEMPLATE* DialogTemplate::get() const {
 
 std::string besideTestProgram(const std::string& name) {
     return vx::installFolderFromModulePath(ui::moduleFileName(nullptr)) + name;
+}
+
+std::optional<std::string> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+StandinWindows::StandinWindows()
+    : path_(besideTestProgram("standin-windows.xml")), saved_(readFile(path_)) {}
+
+StandinWindows::~StandinWindows() {
+    if (saved_) {
+        write(*saved_);
+    } else {
+        remove();
+    }
+}
+
+void StandinWindows::write(const std::string& text) const {
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out.good())
+        ADD_FAILURE() << "cannot write " << path_;
+}
+
+void StandinWindows::remove() const {
+    DeleteFileA(path_.c_str());
+}
+
+bool poll(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return done();
+        Sleep(10);
+    }
+    return true;
+}
+
+std::string textOf(HWND window) {
+    return window ? remoteText(window) : std::string();
+}
+
+std::string className(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+void press(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+HWND boxOwnedBy(HWND owner) {
+    struct Search {
+        HWND owner;
+        HWND box;
+    } search{owner, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            if (className(w) == "#32770" && GetWindow(w, GW_OWNER) == s->owner &&
+                GetDlgItem(w, 0xFFFF) && IsWindowVisible(w)) {
+                s->box = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.box;
+}
+
+HWND dialogOfProcessWith(DWORD pid, int childId) {
+    struct Search {
+        DWORD pid;
+        int child;
+        HWND window;
+    } search{pid, childId, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == s->pid && className(w) == "#32770" && GetDlgItem(w, s->child) &&
+                IsWindowVisible(w)) {
+                s->window = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.window;
 }
 
 }  // namespace wintest

@@ -136,4 +136,40 @@ class DialogTemplate {
 // Full path of a file beside the test program (the folder the runner records as InstallPath).
 std::string besideTestProgram(const std::string& name);
 
+// The whole file, or nothing when it cannot be opened.
+std::optional<std::string> readFile(const std::string& path);
+
+// The open windows the stand-in browser shell shows: its standin-windows.xml beside the test
+// program (where the runner registers the shell from). What was there before comes back.
+class StandinWindows {
+  public:
+    StandinWindows();
+    ~StandinWindows();
+    StandinWindows(const StandinWindows&) = delete;
+    StandinWindows& operator=(const StandinWindows&) = delete;
+
+    // A file that cannot be written fails the test.
+    void write(const std::string& text) const;
+    void remove() const;
+
+  private:
+    std::string path_;
+    std::optional<std::string> saved_;
+};
+
+// Helpers for a thread that plays the user while another thread runs the windows: they never
+// pump messages of their own and never hang on a window that does not answer.
+
+// Sleeps in short steps until `done` returns true or the deadline has passed.
+bool poll(const std::function<bool()>& done, std::chrono::milliseconds deadline = kDeadline);
+// The window's text, empty when it does not answer within five seconds.
+std::string textOf(HWND window);
+std::string className(HWND window);
+// Posts a button click, as the mouse would give it.
+void press(HWND dialog, int id);
+// A visible message box (a dialog with the text control 0xFFFF) owned by `owner`.
+HWND boxOwnedBy(HWND owner);
+// The first visible top-level dialog of process `pid` holding a child with id `childId`.
+HWND dialogOfProcessWith(DWORD pid, int childId);
+
 }  // namespace wintest

@@ -1,0 +1,105 @@
+# Shared by the whole-program tests: a scratch folder, the media server, files beside the
+# programs that are put back afterwards, and the user played by win_tests.exe (WholeProgram.*).
+# Source it after `set -euo pipefail`; it needs VX_SOURCE_DIR, VX_BIN_DIR and VX_WINE_RUN.
+
+src=${VX_SOURCE_DIR:?}
+bin=${VX_BIN_DIR:?}
+wine_run=${VX_WINE_RUN:?}
+server=${VX_NATIVE_BUILD:-$src/build/native}/bin/demo-server
+
+work=$(mktemp -d)
+server_pid=
+kept=()
+
+# Files or folders beside the programs that this test replaces; they come back at the end.
+keep_beside_programs() {
+  local f
+  mkdir -p "$work/keep"
+  for f in "$@"; do
+    kept+=("$f")
+    if [ -e "$bin/$f" ]; then
+      mv "$bin/$f" "$work/keep/$f"
+    fi
+  done
+}
+
+restore_beside_programs() {
+  local f
+  for f in "${kept[@]}"; do
+    rm -rf "${bin:?}/$f"
+    [ ! -e "$work/keep/$f" ] || mv "$work/keep/$f" "$bin/$f"
+  done
+}
+
+harness_cleanup() {
+  [ -z "$server_pid" ] || kill "$server_pid" 2>/dev/null || true
+  [ -z "$server_pid" ] || wait "$server_pid" 2>/dev/null || true
+  restore_beside_programs
+  rm -rf "$work"
+}
+trap harness_cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  [ ! -f "$work/report.txt" ] || { echo "---- helper report ----" >&2; cat "$work/report.txt" >&2; }
+  [ ! -f "$work/driver.txt" ] || { echo "---- helper output ----" >&2; tail -n 40 "$work/driver.txt" >&2; }
+  exit 1
+}
+
+[ -x "$server" ] || fail "the media server $server is not built (build the native tree first)"
+[ -f "$bin/Vexaro.exe" ] || fail "Vexaro.exe is not built"
+[ -f "$bin/win_tests.exe" ] || fail "win_tests.exe is not built"
+
+# Z:\... as the programs under Wine see a Linux path.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+# Serves folder $1 on a free loopback port; sets $base to its address.
+start_server() {
+  "$server" --root "$1" --port-file "$work/port" --log "$work/server.log" &
+  server_pid=$!
+  for _ in $(seq 1 200); do
+    [ -s "$work/port" ] && break
+    kill -0 "$server_pid" 2>/dev/null || fail "the media server did not start"
+    sleep 0.05
+  done
+  [ -s "$work/port" ] || fail "the media server did not report its port"
+  base="http://127.0.0.1:$(cat "$work/port")"
+}
+
+# Whether the server was asked for path $1.
+server_was_asked() { grep -q " $1\$" "$work/server.log"; }
+
+# Runs the WholeProgram case $1 of win_tests.exe on command line $2 and checks that the run
+# ended with "Download complete!" each time and that Vexaro.exe itself ended.
+drive() {
+  local case=$1 command=$2 rc=0
+  export VX_DRIVE_COMMAND=$command
+  export VX_DRIVE_CAPTION="Download complete!"
+  export VX_DRIVE_REPORT
+  VX_DRIVE_REPORT=$(winpath "$work/report.txt")
+  timeout 500 "$wine_run" "$bin/win_tests.exe" "--gtest_filter=WholeProgram.$case" \
+    >"$work/driver.txt" 2>&1 || rc=$?
+  [ "$rc" != 124 ] || fail "the run did not end"
+  [ "$rc" = 0 ] || fail "the helper reported a failure (exit code $rc)"
+  ! grep -v '^caption=Download complete!$' "$work/report.txt" | grep -q '^caption=' ||
+    fail "the window never read \"Download complete!\""
+  grep -q '^caption=' "$work/report.txt" || fail "no session was seen"
+  grep -q '^exit=0$' "$work/report.txt" || fail "Vexaro.exe did not end by itself"
+}
+
+# The settings file: save folder $1, files of at least 1 KB, 640x480 left out, every type.
+write_config() {
+  cat >"$bin/config.xml" <<CONFIG
+<CONFIG>
+<SAVEFOLDER>$(winpath "$1")</SAVEFOLDER>
+<LIMITFILESIZE>
+<BIGTHAN FILESIZE="1">1</BIGTHAN>
+<SMALLTHAN FILESIZE="0">0</SMALLTHAN>
+</LIMITFILESIZE>
+<LIMITRESOLVING>
+<RESOLVING_CAP RESX="640" RESY="480"/>
+</LIMITRESOLVING>
+<LIMITFILETYPE>7</LIMITFILETYPE>
+</CONFIG>
+CONFIG
+}
