@@ -16,6 +16,10 @@ std::string joinPath(const std::string& folder, const std::string& name);
 // The platform separator: '\' on Windows, '/' in native builds.
 char pathSeparator();
 
+// Whether the last character of `path` is the separator. Double-byte aware: the trail byte of a
+// double-byte character is never taken for one.
+bool endsWithSeparator(const std::string& path);
+
 struct FolderEntry {
     std::string name;  // bare name, without the folder
     bool isFolder = false;

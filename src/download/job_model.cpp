@@ -61,16 +61,6 @@ ProgressTexts SharedProgressTexts::snapshot() const {
     return texts_;
 }
 
-int32_t percentComplete(uint64_t done, uint64_t total) {
-    if (total == 0)
-        return 0;
-    if (done >= total)
-        return 100;
-    // The product with 100 is taken in 128 bits: sizes of several GB must not wrap.
-    unsigned __int128 scaled = static_cast<unsigned __int128>(done) * 100u;
-    return static_cast<int32_t>(scaled / total);
-}
-
 std::string formatCount(std::string_view format, int64_t value) {
     std::string out;
     out.reserve(format.size() + 20);

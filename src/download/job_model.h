@@ -105,10 +105,6 @@ class SharedProgressTexts {
     ProgressTexts texts_;
 };
 
-// Whole percent of `done` out of `total`, 0 to 100; 0 when the total is unknown (0). Computed in
-// 64 bits so files over 21 MB do not overflow the product.
-int32_t percentComplete(uint64_t done, uint64_t total);
-
 // "%d" in `format` (a string-table text such as "%d Bytes" or "%d%% Complete") replaced by
 // `value`, and "%%" by "%". Other bytes are copied as they are, so a text from the table can
 // never be read as a format with missing arguments.

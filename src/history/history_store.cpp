@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/decimal.h"
 #include "base/file_system.h"
 #include "base/install_folder.h"
 #include "xml/xml_doc.h"

@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "history/fixed_text.h"
+#include "base/fixed_text.h"
 #include "history/history_time.h"
 
 namespace vx {

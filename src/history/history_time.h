@@ -36,9 +36,4 @@ std::string formatLocalTime(HistoryTime t, std::string_view format);
 // The title of the day file for `t`: its local date by the day-file format of the string table.
 std::string dayFileName(HistoryTime t);
 
-// The leading decimal number of a text as the C library's atoi reads it (leading white space, an
-// optional sign, digits; 0 when there is none), in 64 bits and held at the limits instead of
-// overflowing.
-int64_t leadingDecimal64(std::string_view text);
-
 }  // namespace vx

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "base/file_system.h"
-#include "history/history_time.h"
+#include "base/decimal.h"
 
 namespace vx {
 

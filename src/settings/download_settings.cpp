@@ -5,7 +5,7 @@
 
 #include "base/file_system.h"
 #include "base/install_folder.h"
-#include "history/history_time.h"
+#include "base/decimal.h"
 #include "xml/xml_doc.h"
 
 namespace vx {
@@ -34,7 +34,7 @@ std::string defaultSaveFolder(InstallEnvironment& environment) {
     if (!installPath)
         return std::string();
     std::string folder = *installPath;
-    if (folder.empty() || folder.back() != pathSeparator())
+    if (!endsWithSeparator(folder))
         folder += pathSeparator();
     folder += "Download";
     return folder;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "history/fixed_text.h"
+#include "base/fixed_text.h"
 
 namespace vx {
 

@@ -22,6 +22,9 @@ TEST(PercentText, IntegerPercentAndAFullBarForNothing) {
     // Past 21 MB the product of position and 100 no longer fits 32 bits.
     EXPECT_EQ(percentText(3000000000ull, 4000000000ull), "75% Complete");
     EXPECT_EQ(percentText(UINT64_MAX / 2, UINT64_MAX), "49% Complete");
+    EXPECT_EQ(percentText(UINT64_MAX - 1, UINT64_MAX), "99% Complete");
+    EXPECT_EQ(percentText(5, 0), "100% Complete");
+    EXPECT_EQ(percentText(11, 10), "100% Complete") << "surplus bytes never pass 100";
 }
 
 TEST(CopyDecision, ContinuesOnlyWhileRunningAndNotCancelled) {

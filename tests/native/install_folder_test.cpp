@@ -63,5 +63,22 @@ TEST_F(InstallFolder, AFolderWithoutBackslashGetsOneBeforeTheFileName) {
               std::string("Vexaro.exe") + pathSeparator() + "cacheurl.xml");
 }
 
+TEST_F(InstallFolder, ADoubleByteTrailByteIsNotASeparator) {
+    const char sep = pathSeparator();
+    // In code page 936 the lead byte 0x81 takes the byte after it, whatever its value.
+    mbcs::useCodePage936();
+    const std::string dbcsEnd = std::string("C:") + sep + "dir\x81" + sep;
+    EXPECT_FALSE(endsWithSeparator(dbcsEnd));
+    EXPECT_EQ(joinPath(dbcsEnd, "a.jpg"), dbcsEnd + sep + "a.jpg");
+    const std::string realEnd = std::string("C:") + sep + "dir\x81\x40" + sep;
+    EXPECT_TRUE(endsWithSeparator(realEnd));
+    EXPECT_EQ(joinPath(realEnd, "a.jpg"), realEnd + "a.jpg");
+    EXPECT_FALSE(endsWithSeparator(""));
+    // Single-byte: the same bytes end with a separator.
+    mbcs::useSingleByte();
+    EXPECT_TRUE(endsWithSeparator(dbcsEnd));
+    EXPECT_EQ(joinPath(dbcsEnd, "a.jpg"), dbcsEnd + "a.jpg");
+}
+
 }  // namespace
 }  // namespace vx

@@ -61,21 +61,6 @@ TEST(WorkerAddress, LongestAcceptedAddressFillsTheBufferAndLongerOnesAreSkipped)
     EXPECT_EQ(vx::workerAddress(""), std::optional<std::string>(""));
 }
 
-TEST(ProgressNumbers, PercentStaysWithinZeroToHundredForAnySizes) {
-    EXPECT_EQ(vx::percentComplete(0, 0), 0);
-    EXPECT_EQ(vx::percentComplete(5, 0), 0);
-    EXPECT_EQ(vx::percentComplete(0, 10), 0);
-    EXPECT_EQ(vx::percentComplete(1, 3), 33);
-    EXPECT_EQ(vx::percentComplete(2, 3), 66);
-    EXPECT_EQ(vx::percentComplete(10, 10), 100);
-    EXPECT_EQ(vx::percentComplete(11, 10), 100);
-    // 30 MB and 3 GB files: the product with 100 no longer fits 32 bits.
-    EXPECT_EQ(vx::percentComplete(15'000'000, 30'000'000), 50);
-    EXPECT_EQ(vx::percentComplete(2'250'000'000ull, 3'000'000'000ull), 75);
-    EXPECT_EQ(vx::percentComplete(UINT64_MAX / 2, UINT64_MAX), 49);
-    EXPECT_EQ(vx::percentComplete(UINT64_MAX - 1, UINT64_MAX), 99);
-}
-
 TEST(ProgressNumbers, CountIsFormattedIntoTheTableTextOnly) {
     EXPECT_EQ(vx::formatCount("%d Bytes", 1234), "1234 Bytes");
     EXPECT_EQ(vx::formatCount("%d%% Complete", 42), "42% Complete");

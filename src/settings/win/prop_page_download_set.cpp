@@ -4,7 +4,7 @@
 
 #include "base/file_system.h"
 #include "base/install_folder.h"
-#include "history/fixed_text.h"
+#include "base/fixed_text.h"
 #include "resource.h"
 #include "settings/win/resolution_list_dialog.h"
 #include "ui/com.h"
