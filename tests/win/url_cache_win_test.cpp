@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <utility>
 
 #include "download/local_files.h"
 #include "download/naming.h"
@@ -74,6 +75,15 @@ TEST(WinInetUrlCache, CopiesOutOnlyToANewName) {
     EXPECT_EQ(cache.copyToNew(entry.localPath, folder.file("copy.png"), nullptr),
               CopyOutcome::Copied);
     EXPECT_EQ(folder.read("copy.png"), "cached bytes");
+    // A finished copy is reported whole, whether or not the system called the routine.
+    std::pair<uint64_t, uint64_t> last{0, 1};
+    EXPECT_EQ(cache.copyToNew(entry.localPath, folder.file("copy2.png"),
+                              [&](uint64_t copied, uint64_t total) {
+                                  last = {copied, total};
+                                  return true;
+                              }),
+              CopyOutcome::Copied);
+    EXPECT_EQ(last, (std::pair<uint64_t, uint64_t>{12, 12}));
     folder.putBytes("taken.png", "mine");
     EXPECT_EQ(cache.copyToNew(entry.localPath, folder.file("taken.png"), nullptr),
               CopyOutcome::AlreadyExists);

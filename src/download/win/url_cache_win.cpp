@@ -13,6 +13,7 @@ namespace {
 
 struct CopyContext {
     const CopyProgress* progress;
+    bool endReported = false;
 };
 
 DWORD CALLBACK copyProgressRoutine(LARGE_INTEGER totalSize, LARGE_INTEGER transferred,
@@ -23,6 +24,7 @@ DWORD CALLBACK copyProgressRoutine(LARGE_INTEGER totalSize, LARGE_INTEGER transf
         auto* context = static_cast<CopyContext*>(data);
         if (!context->progress || !*context->progress)
             return PROGRESS_CONTINUE;
+        context->endReported = transferred.QuadPart == totalSize.QuadPart;
         bool goOn = (*context->progress)(static_cast<uint64_t>(transferred.QuadPart),
                                          static_cast<uint64_t>(totalSize.QuadPart));
         return copyProgressAnswer(goOn);
@@ -65,8 +67,18 @@ CopyOutcome WinInetUrlCache::copyToNew(const std::string& from, const std::strin
                                        const CopyProgress& progress) {
     CopyContext context{&progress};
     if (CopyFileExA(from.c_str(), to.c_str(), copyProgressRoutine, &context, nullptr,
-                    COPY_FILE_FAIL_IF_EXISTS))
+                    COPY_FILE_FAIL_IF_EXISTS)) {
+        // Windows reports the last block as copied; Wine never calls the routine. The window
+        // must not be left at "0% Complete" over a finished copy.
+        WIN32_FILE_ATTRIBUTE_DATA copied{};
+        if (!context.endReported && progress &&
+            GetFileAttributesExA(to.c_str(), GetFileExInfoStandard, &copied)) {
+            const uint64_t size = (static_cast<uint64_t>(copied.nFileSizeHigh) << 32) |
+                                  copied.nFileSizeLow;
+            progress(size, size);
+        }
         return CopyOutcome::Copied;
+    }
     DWORD error = GetLastError();
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
         return CopyOutcome::AlreadyExists;
