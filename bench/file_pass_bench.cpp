@@ -14,6 +14,7 @@
 #include "download/file_pass.h"
 #include "settings/download_settings.h"
 #include "support/loopback_server.h"
+#include "support/recording_sink.h"
 #include "support/scratch_folder.h"
 
 namespace vx {
@@ -25,17 +26,6 @@ struct Workload {
 };
 constexpr Workload kSmall{2000, 50 * 1024};
 constexpr Workload kLarge{20, 20 * 1024 * 1024};
-
-struct QuietSink : ProgressSink {
-    void setCaption(const std::string&) override {}
-    void showTexts(const ProgressTexts&) override {}
-    void setBarRange(uint64_t) override {}
-    void setBarPosition(uint64_t) override {}
-    void setCancelAllText(const std::string&) override {}
-    void showCancelCurrent(bool) override {}
-    void showMessage(int, const std::string&) override {}
-    void openSettingsSheet() override {}
-};
 
 const std::string& startFolder() {
     static const std::string folder = [] {
@@ -94,7 +84,7 @@ void report(benchmark::State& state, const Workload& w) {
 void BM_FilePass(benchmark::State& state, Workload w) {
     startFolder();
     MediaUrlList media = mediaOf(w);
-    QuietSink sink;
+    test::QuietSink sink;
     FilePassOptions options;
     options.readChunkBytes = static_cast<std::size_t>(state.range(0));
     double cpu = 0;

@@ -9,6 +9,10 @@ vx_library(vexaro_win ${VX_WIN_SOURCES})
 target_link_libraries(vexaro_win PUBLIC vexaro_core ${VX_WIN_LIBS})
 
 set(VX_VEXARO_RC ${CMAKE_SOURCE_DIR}/src/resources/vexaro.rc)
+# windres reports no dependencies: the script is rebuilt whenever anything it includes changes.
+file(GLOB_RECURSE vx_resource_inputs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/resources/*)
+list(REMOVE_ITEM vx_resource_inputs ${VX_VEXARO_RC})
+set_source_files_properties(${VX_VEXARO_RC} PROPERTIES OBJECT_DEPENDS "${vx_resource_inputs}")
 set(VX_RUNTIME_DIR ${CMAKE_BINARY_DIR}/bin)
 
 # Vexaro.exe: the entry point plus the resources.

@@ -10,23 +10,10 @@
 #include "download/naming.h"
 #include "download/win/url_cache_win.h"
 #include "support/scratch_folder.h"
+#include "win_test_util.h"
 
 namespace vx {
 namespace {
-
-// Puts `bytes` into the browser cache under `address`, the way the browser does.
-bool commitToCache(const std::string& address, const std::string& bytes) {
-    char file[MAX_PATH] = {};
-    if (!CreateUrlCacheEntryA(address.c_str(), static_cast<DWORD>(bytes.size()), "bin", file, 0))
-        return false;
-    {
-        std::ofstream out(file, std::ios::binary);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
-    FILETIME none{};
-    return CommitUrlCacheEntryA(address.c_str(), file, none, none, NORMAL_CACHE_ENTRY, nullptr, 0,
-                                nullptr, nullptr) != 0;
-}
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -41,7 +28,7 @@ std::string uniqueAddress(const std::string& tail) {
 TEST(WinInetUrlCache, FindsACommittedEntryAndItsSize) {
     std::string address = uniqueAddress("photo.jpg");
     std::string bytes(12345, 'c');
-    ASSERT_TRUE(commitToCache(address, bytes));
+    ASSERT_TRUE(wintest::commitToCache(address, bytes));
     WinInetUrlCache cache;
     std::optional<CacheEntry> entry = cache.lookup(address);
     ASSERT_TRUE(entry);
@@ -52,9 +39,9 @@ TEST(WinInetUrlCache, FindsACommittedEntryAndItsSize) {
 
 TEST(WinInetUrlCache, ALongAddressGrowsTheBufferForTheRestOfThePass) {
     std::string longAddress = uniqueAddress(std::string(6000, 'l') + ".gif");
-    ASSERT_TRUE(commitToCache(longAddress, "long"));
+    ASSERT_TRUE(wintest::commitToCache(longAddress, "long"));
     std::string shortAddress = uniqueAddress("s.gif");
-    ASSERT_TRUE(commitToCache(shortAddress, "short"));
+    ASSERT_TRUE(wintest::commitToCache(shortAddress, "short"));
     WinInetUrlCache cache;
     EXPECT_EQ(cache.bufferBytes(), WinInetUrlCache::kInitialBufferBytes);
     std::optional<CacheEntry> entry = cache.lookup(longAddress);
@@ -68,7 +55,7 @@ TEST(WinInetUrlCache, ALongAddressGrowsTheBufferForTheRestOfThePass) {
 
 TEST(WinInetUrlCache, CopiesOutOnlyToANewName) {
     std::string address = uniqueAddress("copy.png");
-    ASSERT_TRUE(commitToCache(address, "cached bytes"));
+    ASSERT_TRUE(wintest::commitToCache(address, "cached bytes"));
     WinInetUrlCache cache;
     CacheEntry entry = *cache.lookup(address);
     test::ScratchFolder folder;

@@ -1,5 +1,7 @@
 #include "win_test_util.h"
 
+#include <wininet.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -402,6 +404,21 @@ const DLGTEMPLATE* DialogTemplate::get() const {
 
 std::string besideTestProgram(const std::string& name) {
     return vx::installFolderFromModulePath(ui::moduleFileName(nullptr)) + name;
+}
+
+bool commitToCache(const std::string& address, const std::string& bytes) {
+    char file[MAX_PATH] = {};
+    if (!CreateUrlCacheEntryA(address.c_str(), static_cast<DWORD>(bytes.size()), "bin", file, 0))
+        return false;
+    {
+        std::ofstream out(file, std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out.good())
+            return false;
+    }
+    FILETIME none{};
+    return CommitUrlCacheEntryA(address.c_str(), file, none, none, NORMAL_CACHE_ENTRY, nullptr, 0,
+                                nullptr, nullptr) != 0;
 }
 
 std::optional<std::string> readFile(const std::string& path) {

@@ -136,6 +136,9 @@ class DialogTemplate {
 // Full path of a file beside the test program (the folder the runner records as InstallPath).
 std::string besideTestProgram(const std::string& name);
 
+// Puts `bytes` into the browser's URL cache under `address`, the way the browser leaves a file.
+bool commitToCache(const std::string& address, const std::string& bytes);
+
 // The whole file, or nothing when it cannot be opened.
 std::optional<std::string> readFile(const std::string& path);
 
