@@ -242,14 +242,13 @@ int FilePass::fetchOverHttp(const std::string& address) {
         std::size_t want =
             static_cast<std::size_t>(std::min<uint64_t>(options_.readChunkBytes, size - received));
         ReadResult r = transfer.read(body + received, want);
-        if (r.status == ReadStatus::Failed)
+        if (r.status == ReadStatus::Failed || r.status == ReadStatus::End)
             break;
-        if (!copyMayContinue(flags_))
-            break;
-        if (r.status == ReadStatus::End)
-            break;
+        // Counted before the flags are read, so that bytes already in are never thrown away.
         received += r.count;
         showPosition(received, size);
+        if (!copyMayContinue(flags_))
+            break;
     }
     // A transfer whose bytes are all in is kept even when "Cancel &All" came during its last
     // chunk; one stopped by "&Cancel Current" is not.

@@ -150,6 +150,9 @@ std::string numberedName(const NameParts& parts, uint64_t n) {
         name += std::to_string(n);
     if (!parts.extension.empty())
         name += "." + parts.extension;
+    // "com.mp3" numbered would be the device COM1: neutralised as a first name would be.
+    if (n != 0 && isReservedDeviceName(name))
+        name.insert(name.begin(), '_');
     return name;
 }
 
@@ -232,9 +235,12 @@ UniqueNamer::Choice UniqueNamer::choose(const std::string& folder, const std::st
     for (int attempt = 0;; ++attempt) {
         FolderState& state = folderState(folder);
         Family& fam = family(state, name);
+        // Numbers are counted per family, but a free name keeps the spelling it was asked in.
         auto same = fam.firstIndexBySize.find(size);
         if (same == fam.firstIndexBySize.end()) {
-            return {true, joinPath(folder, variant(fam, fam.nextFree)), fam.nextFree};
+            const std::string own =
+                fam.nextFree == 0 ? name : numberedName(splitName(name), fam.nextFree);
+            return {true, joinPath(folder, own), fam.nextFree};
         }
         Choice skip{false, joinPath(folder, variant(fam, same->second)), same->second};
         // A skip rests on what was listed earlier; confirm it before dropping a file.

@@ -129,4 +129,26 @@ bool saveSettings(const DownloadSettings& settings, InstallEnvironment& environm
     return files.writeFile(settingsFilePath(environment), settingsText(settings), error);
 }
 
+DownloadSettings mergeSettingsChanges(const DownloadSettings& before,
+                                      const DownloadSettings& after,
+                                      const DownloadSettings& current) {
+    DownloadSettings merged = current;
+    auto take = [&](auto field) {
+        if (!(before.*field == after.*field))
+            merged.*field = after.*field;
+    };
+    take(&DownloadSettings::saveFolder);
+    take(&DownloadSettings::limitFileSize);
+    take(&DownloadSettings::largerThanOn);
+    take(&DownloadSettings::smallerThanOn);
+    take(&DownloadSettings::largerThanKB);
+    take(&DownloadSettings::smallerThanKB);
+    take(&DownloadSettings::limitResolution);
+    take(&DownloadSettings::resolutions);
+    take(&DownloadSettings::typeImages);
+    take(&DownloadSettings::typeMp3);
+    take(&DownloadSettings::typeFlash);
+    return merged;
+}
+
 }  // namespace vx

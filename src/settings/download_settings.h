@@ -66,6 +66,12 @@ std::string settingsText(const DownloadSettings& settings);
 // Fields the text does not mention keep their values.
 void applySettingsText(DownloadSettings& settings, const std::string& text);
 
+// `current` with every field that differs between `before` and `after` taken from `after`: the
+// changes of one editor, laid over what other editors stored meanwhile.
+DownloadSettings mergeSettingsChanges(const DownloadSettings& before,
+                                      const DownloadSettings& after,
+                                      const DownloadSettings& current);
+
 // The settings sheet may change the record while a download worker reads it (the "&Setup..."
 // button stays available during a download, and a worker opens the sheet itself when the save
 // folder is missing). A host that shares its record across threads keeps it here: the worker
@@ -79,6 +85,13 @@ class SharedDownloadSettings {
     void set(DownloadSettings settings) {
         std::lock_guard<std::mutex> lock(mutex_);
         settings_ = std::move(settings);
+    }
+    // Stores what changed from `before` to `after`, keeping fields another editor changed in the
+    // meantime (two sheets may be open: "&Setup..." and the worker's own); returns the result.
+    DownloadSettings applyChanges(const DownloadSettings& before, const DownloadSettings& after) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        settings_ = mergeSettingsChanges(before, after, settings_);
+        return settings_;
     }
 
   private:

@@ -438,3 +438,40 @@ TEST(SharedDownloadSettings, ReaderAlwaysSeesAWholeRecord) {
 }
 
 }  // namespace
+
+namespace vx {
+namespace {
+
+// Two sheets open over one record: each one's changes survive the other's closing.
+TEST(SharedDownloadSettings, TwoEditorsKeepEachOthersChanges) {
+    SharedDownloadSettings shared;
+    DownloadSettings start;
+    start.saveFolder = "C:\\Media";
+    start.resolutions = {{640, 480}};
+    shared.set(start);
+
+    DownloadSettings first = shared.get();
+    DownloadSettings second = shared.get();
+    first.typeMp3 = 1;
+    first.resolutions.push_back({800, 600});
+    second.saveFolder = "D:\\Elsewhere";
+    second.largerThanKB = 10;
+
+    shared.applyChanges(start, first);
+    DownloadSettings stored = shared.applyChanges(start, second);
+
+    EXPECT_EQ(stored.typeMp3, 1);
+    EXPECT_EQ(stored.resolutions, (std::vector<ResolutionCap>{{640, 480}, {800, 600}}));
+    EXPECT_EQ(stored.saveFolder.str(), "D:\\Elsewhere");
+    EXPECT_EQ(stored.largerThanKB, 10);
+    EXPECT_EQ(shared.get(), stored);
+    // A field both changed ends as the editor that closed last left it.
+    DownloadSettings third = shared.get();
+    third.typeMp3 = 0;
+    EXPECT_EQ(shared.applyChanges(stored, third).typeMp3, 0);
+    // Nothing changed: nothing is taken.
+    EXPECT_EQ(mergeSettingsChanges(start, start, stored), stored);
+}
+
+}  // namespace
+}  // namespace vx

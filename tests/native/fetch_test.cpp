@@ -248,6 +248,20 @@ TEST_F(HttpRoad, CancelAllInTheMainWindowLeavesNoPartialFile) {
     EXPECT_EQ(server.requestCount("/two.jpg"), 0);
 }
 
+TEST_F(HttpRoad, CancelAllAsTheLastBytesArriveKeepsTheWholeFileAndStops) {
+    server.route("/one.jpg", test::okResponse(std::string(200000, '1')));
+    server.route("/two.jpg", test::okResponse("second"));
+    recordPage("http://page/", {server.url("/one.jpg"), server.url("/two.jpg")});
+    sink.onPosition = [&](uint64_t position) {
+        if (position == 200000)
+            flags.running = 0;
+    };
+    run({server.url("/one.jpg"), server.url("/two.jpg")}, FilePassHost::MainWindow);
+    EXPECT_EQ(saveFolder.read("one.jpg"), std::string(200000, '1'));
+    EXPECT_EQ(historyItem(0).downloaded, 1);
+    EXPECT_EQ(server.requestCount("/two.jpg"), 0);
+}
+
 TEST_F(HttpRoad, AnHttpsAddressIsNotFetchedAsPlainHttp) {
     FilePass::Counts counts =
         run({"https://127.0.0.1:" + std::to_string(server.port()) + "/secure.jpg"});

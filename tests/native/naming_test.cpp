@@ -155,6 +155,11 @@ TEST(FileNameVariants, NumberBeforeTheExtension) {
     EXPECT_EQ(numberedName(splitName("archive.tar.gz"), 1), "archive.tar1.gz");
     EXPECT_EQ(numberedName(splitName("readme"), 2), "readme2");
     EXPECT_EQ(numberedName(splitName(".htaccess"), 1), "1.htaccess");
+    // A number must not turn the name into a device that swallows the bytes.
+    EXPECT_EQ(numberedName(splitName("com.mp3"), 1), "_com1.mp3");
+    EXPECT_EQ(numberedName(splitName("LPT"), 9), "_LPT9");
+    EXPECT_EQ(numberedName(splitName("com.mp3"), 10), "com10.mp3");
+    EXPECT_EQ(numberedName(splitName("aux.jpg"), 1), "aux1.jpg");
 }
 
 // The examples a user sees, on real files, through both the plain walk and the session namer.
@@ -319,6 +324,22 @@ TEST(SessionNaming, CaseInsensitiveFoldersMatchNamesOfAnyCase) {
     EXPECT_EQ(namer.choose("/m", "photo.jpg", 5).path, in("/m", "photo2.jpg"));
     std::string path = in("/m", "photo.jpg");
     EXPECT_FALSE(makeUniquePath(files, path, 3));
+    // A free name keeps the spelling it was asked in, as the plain walk gives it.
+    SaveResult upper = saveWith(namer, files, "/m", "PHOTO.JPG", 6);
+    EXPECT_EQ(upper.path, in("/m", "PHOTO2.JPG"));
+    path = in("/m", "PHOTO.JPG");
+    EXPECT_TRUE(makeUniquePath(files, path, 7));
+    EXPECT_EQ(path, in("/m", "PHOTO3.JPG"));
+}
+
+TEST(SessionNaming, NumberedDeviceNamesAreNeutralisedInBothWalks) {
+    MemoryFiles files;
+    files.entries[in("/m", "com.mp3")] = 10;
+    UniqueNamer namer(files);
+    EXPECT_EQ(saveWith(namer, files, "/m", "com.mp3", 3).path, in("/m", "_com1.mp3"));
+    std::string path = in("/m", "com.mp3");
+    EXPECT_TRUE(makeUniquePath(files, path, 4));
+    EXPECT_EQ(path, in("/m", "_com2.mp3")) << "COM2 is a device as well";
 }
 
 TEST(SessionNaming, ManySameNamedFilesCostConstantQueriesEach) {

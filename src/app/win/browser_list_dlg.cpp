@@ -356,13 +356,7 @@ void CBrowserListDlg::close(int result) {
 }
 
 void CBrowserListDlg::openSettings() {
-    // The sheet edits a copy: a running worker reads the record, and must never see it half
-    // changed. Whatever was applied goes back whole, also when the sheet ends with Cancel.
-    const DownloadSettings before = settings_.get();
-    DownloadSettings edited = before;
-    openSettingsSheet(hwnd_, edited);
-    if (!(edited == before))
-        settings_.set(std::move(edited));
+    editSharedSettings(hwnd_, settings_);
 }
 
 void CBrowserListDlg::showAbout() {

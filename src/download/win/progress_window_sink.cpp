@@ -90,15 +90,8 @@ void ProgressWindowSink::showMessage(int, const std::string& text) {
 }
 
 void ProgressWindowSink::openSettingsSheet() {
-    if (silenced())
-        return;
-    // The sheet edits a copy; whatever it applied goes back whole, so a reader on another
-    // thread never sees a half-changed record.
-    const DownloadSettings before = settings_.get();
-    DownloadSettings edited = before;
-    vx::openSettingsSheet(liveOwner(), edited);
-    if (!(edited == before))
-        settings_.set(edited);
+    if (!silenced())
+        editSharedSettings(liveOwner(), settings_);
 }
 
 }  // namespace vx

@@ -1,6 +1,7 @@
 #include "settings/win/settings_sheet.h"
 
 #include "resource.h"
+#include "settings/win/settings_store_win.h"
 #include "ui/module.h"
 
 namespace vx {
@@ -57,6 +58,21 @@ INT_PTR openSettingsSheet(HWND owner, DownloadSettings& settings) {
     } catch (...) {
         return -1;
     }
+}
+
+INT_PTR editSharedSettings(HWND owner, SharedDownloadSettings& settings) {
+    // A running worker reads the record and must never see it half changed: the sheet edits a
+    // copy, and whatever was applied goes back when it closes, also after Cancel.
+    const DownloadSettings before = settings.get();
+    DownloadSettings edited = before;
+    const INT_PTR result = openSettingsSheet(owner, edited);
+    if (edited == before)
+        return result;
+    const DownloadSettings stored = settings.applyChanges(before, edited);
+    // Apply wrote this sheet's copy; the other sheet's changes belong in the file too.
+    if (!(stored == edited))
+        saveSettings(stored);
+    return result;
 }
 
 }  // namespace vx

@@ -18,6 +18,11 @@ namespace vx {
 // queue, also a download worker whose `owner` belongs to the user-interface thread.
 INT_PTR openSettingsSheet(HWND owner, DownloadSettings& settings);
 
+// The sheet over a copy of a record that other threads read: what the user applied is stored
+// when the sheet closes, field by field, so a second sheet open at the same time loses nothing,
+// and "config.xml" is brought in line when the two met.
+INT_PTR editSharedSettings(HWND owner, SharedDownloadSettings& settings);
+
 // The sheet put together, for callers that run it themselves (modeless in tests).
 class SettingsSheet {
   public:
