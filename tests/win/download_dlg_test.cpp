@@ -312,6 +312,106 @@ TEST_F(DownloadWindowTest, AllWindowsModeHarvestsThePageAndEndsWithDownloadCompl
     EXPECT_EQ(saveFolder_.read("b.mp3"), song);
 }
 
+TEST_F(DownloadWindowTest, CancelAllDuringTheFilePassLetsTheCurrentFileFinishThenCloses) {
+    vx::test::LoopbackServer server;
+    ASSERT_TRUE(server.listening());
+    const std::string slow(300, 's');
+    server.route("/p/slow.jpg", vx::test::dripResponse(slow, 10));
+    server.route("/p/next.jpg", vx::test::okResponse(std::string(1200, 'n')));
+    const std::string page = server.url("/p/index.html");
+    windows_.write(pageFixture(page, {server.url("/p/slow.jpg"), server.url("/p/next.jpg")}, {}));
+    vx::CDownloadDlg dlg(nullptr, settingsFor(saveFolder_.path()));
+    dlg.pageUrls().appendPageUrl(page);
+
+    SeenBox asked;
+    User user([&](DWORD ui) {
+        HWND dialog = nullptr;
+        poll([&] { return (dialog = progressDialogOf(ui)) != nullptr; });
+        poll([&] { return textOf(GetDlgItem(dialog, IDC_DOWNLOAD_FILE)) == "/p/slow.jpg"; });
+        // The caption's close box, as the user would end the session.
+        PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        asked = waitForBoxOwnedBy(dialog);
+        answer(asked, IDYES);
+    });
+    const INT_PTR result = dlg.DoModal();
+    user.join();
+
+    EXPECT_EQ(asked.text, "Are you sure you want to cancel current download task?");
+    EXPECT_EQ(result, IDOK) << "the window closed itself once the pass had ended";
+    EXPECT_EQ(saveFolder_.read("slow.jpg"), slow) << "the file under way ran to its end";
+    EXPECT_FALSE(saveFolder_.read("next.jpg").has_value());
+    EXPECT_EQ(server.requestCount("/p/next.jpg"), 0u);
+}
+
+// The first descendant of `window` with control id `id`.
+HWND descendantWithId(HWND window, int id) {
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    EnumChildWindows(
+        window,
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            if (GetDlgCtrlID(w) != s->id)
+                return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST_F(DownloadWindowTest, MissingSaveFolderAsksForOneAndThePassGoesOnWithIt) {
+    wintest::ProgramFolderFile config("config.xml");
+    config.remove();
+    vx::test::LoopbackServer server;
+    ASSERT_TRUE(server.listening());
+    server.route("/p/a.jpg", vx::test::okResponse(std::string(1500, 'a')));
+    const std::string page = server.url("/p/index.html");
+    windows_.write(pageFixture(page, {server.url("/p/a.jpg")}, {}));
+    wintest::TempFolder chosen;
+    vx::CDownloadDlg dlg(nullptr, settingsFor(saveFolder_.file("gone")));
+    dlg.pageUrls().appendPageUrl(page);
+
+    SeenBox missing;
+    HWND sheet = nullptr, sheetOwner = nullptr, window = nullptr;
+    std::string caption;
+    User user([&](DWORD ui) {
+        HWND dialog = nullptr;
+        poll([&] { return (dialog = progressDialogOf(ui)) != nullptr; });
+        window = dialog;
+        missing = waitForBoxOwnedBy(dialog);
+        answer(missing, IDOK);
+        poll([&] { return (sheet = FindWindowA(nullptr, "Configuration...")) != nullptr; });
+        sheetOwner = GetWindow(sheet, GW_OWNER);
+        HWND folder = nullptr;
+        poll([&] { return (folder = descendantWithId(sheet, IDC_SAVE_FOLDER)) != nullptr; });
+        SendMessageA(folder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.path().c_str()));
+        press(sheet, IDOK);
+        poll([&] {
+            caption = textOf(dialog);
+            return caption == "Download complete!";
+        });
+        press(dialog, IDCANCEL);
+    });
+    const INT_PTR result = dlg.DoModal();
+    user.join();
+
+    std::string expected = text(IDS_FOLDER_NOT_EXIST);
+    expected.replace(expected.find("%s"), 2, saveFolder_.file("gone"));
+    EXPECT_EQ(missing.text, expected);
+    ASSERT_NE(sheet, nullptr) << "the settings sheet came up";
+    EXPECT_EQ(sheetOwner, window) << "owned by the download window";
+    EXPECT_EQ(caption, "Download complete!");
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(chosen.read("a.jpg"), std::string(1500, 'a')) << "saved in the folder just set";
+    const std::optional<std::string> saved = config.read();
+    ASSERT_TRUE(saved.has_value()) << "Apply wrote config.xml";
+    EXPECT_NE(saved->find("<SAVEFOLDER>" + chosen.path() + "</SAVEFOLDER>"), std::string::npos)
+        << *saved;
+}
+
 // The folder of the main window's history.
 class FolderInstall final : public vx::InstallEnvironment {
   public:
@@ -473,6 +573,43 @@ TEST_F(MainWindowSessionTest, CancelCurrentDropsTheTransferUnderWayAndTheNextFil
     ASSERT_EQ(records[0].items.size(), 2u);
     EXPECT_EQ(records[0].items[0].downloaded, 0) << "the dropped file is not in the history";
     EXPECT_EQ(records[0].items[1].downloaded, 1);
+}
+
+TEST_F(MainWindowSessionTest, CancelAllInTheProgressWindowAsksThenStopsAndHidesIt) {
+    vx::test::LoopbackServer server;
+    ASSERT_TRUE(server.listening());
+    server.route("/esc/big.jpg", vx::test::dripResponse(std::string(100000, 'd'), 20));
+    const std::string page = server.url("/esc/index.html");
+    windows_.write(pageFixture(page, {server.url("/esc/big.jpg")}, {}));
+    ASSERT_EQ(session_->downloadNow({page}), vx::MainWindowSession::StartResult::Started);
+    ASSERT_TRUE(wintest::waitFor([&] {
+        return ui::windowText(GetDlgItem(progress(), IDC_DOWNLOAD_FILE)) == "/esc/big.jpg";
+    }));
+
+    {
+        // A second "&Download Now" while the worker runs is refused. (One catcher at a time:
+        // two would race for the same box.)
+        wintest::MessageBoxCatcher refused({IDOK});
+        EXPECT_EQ(session_->downloadNow({page}),
+                  vx::MainWindowSession::StartResult::WorkerActive);
+        ASSERT_EQ(refused.count(), 1u);
+        EXPECT_EQ(refused.boxes()[0].text, text(IDS_WORKER_STILL_ACTIVE));
+    }
+
+    // "Cancel &All" answered No changes nothing; the close box answered Yes stops the session.
+    wintest::MessageBoxCatcher asked({IDNO, IDYES});
+    PostMessageA(progress(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(asked.waitForCount(1));
+    EXPECT_EQ(session_->session().flags().running.load(), 1);
+    EXPECT_TRUE(IsWindowVisible(progress()));
+    PostMessageA(progress(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(asked.waitForCount(2));
+    ASSERT_TRUE(workerEnded());
+
+    EXPECT_EQ(asked.boxes()[1].text, "Are you sure you want to cancel current download task?");
+    EXPECT_FALSE(IsWindowVisible(progress()));
+    EXPECT_TRUE(IsWindowEnabled(downloadNow()));
+    EXPECT_FALSE(saveFolder_.read("big.jpg").has_value()) << "an incomplete transfer is dropped";
 }
 
 TEST_F(MainWindowSessionTest, ClosingTheHostMidTransferStopsAndJoinsTheWorker) {

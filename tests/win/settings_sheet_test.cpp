@@ -628,22 +628,11 @@ namespace {
 
 // Keeps whatever "config.xml" the install folder held and puts it back afterwards; the tests
 // start without one.
-class ConfigFileGuard {
+// Tests start without a config.xml beside the program; the one there before comes back.
+class ConfigFileGuard : public wintest::ProgramFolderFile {
   public:
-    ConfigFileGuard() : path_(wintest::besideTestProgram("config.xml")) {
-        saved_ = vx::platformFileSystem().readFile(path_);
-        DeleteFileA(path_.c_str());
-    }
-    ~ConfigFileGuard() {
-        DeleteFileA(path_.c_str());
-        if (saved_)
-            vx::platformFileSystem().writeFile(path_, *saved_);
-    }
-    std::optional<std::string> bytes() const { return vx::platformFileSystem().readFile(path_); }
-
-  private:
-    std::string path_;
-    std::optional<std::string> saved_;
+    ConfigFileGuard() : ProgramFolderFile("config.xml") { remove(); }
+    std::optional<std::string> bytes() const { return read(); }
 };
 
 constexpr int kApplyButton = 0x3021;  // the sheet's "Apply"

@@ -430,10 +430,10 @@ std::optional<std::string> readFile(const std::string& path) {
     return text.str();
 }
 
-StandinWindows::StandinWindows()
-    : path_(besideTestProgram("standin-windows.xml")), saved_(readFile(path_)) {}
+ProgramFolderFile::ProgramFolderFile(const std::string& name)
+    : path_(besideTestProgram(name)), saved_(readFile(path_)) {}
 
-StandinWindows::~StandinWindows() {
+ProgramFolderFile::~ProgramFolderFile() {
     if (saved_) {
         write(*saved_);
     } else {
@@ -441,7 +441,7 @@ StandinWindows::~StandinWindows() {
     }
 }
 
-void StandinWindows::write(const std::string& text) const {
+void ProgramFolderFile::write(const std::string& text) const {
     std::ofstream out(path_, std::ios::binary | std::ios::trunc);
     out << text;
     out.close();
@@ -449,7 +449,7 @@ void StandinWindows::write(const std::string& text) const {
         ADD_FAILURE() << "cannot write " << path_;
 }
 
-void StandinWindows::remove() const {
+void ProgramFolderFile::remove() const {
     DeleteFileA(path_.c_str());
 }
 

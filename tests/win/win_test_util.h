@@ -142,22 +142,29 @@ bool commitToCache(const std::string& address, const std::string& bytes);
 // The whole file, or nothing when it cannot be opened.
 std::optional<std::string> readFile(const std::string& path);
 
-// The open windows the stand-in browser shell shows: its standin-windows.xml beside the test
-// program (where the runner registers the shell from). What was there before comes back.
-class StandinWindows {
+// A file beside the test program (where the runner records the install folder), replaced for one
+// test: what was there before comes back afterwards.
+class ProgramFolderFile {
   public:
-    StandinWindows();
-    ~StandinWindows();
-    StandinWindows(const StandinWindows&) = delete;
-    StandinWindows& operator=(const StandinWindows&) = delete;
+    explicit ProgramFolderFile(const std::string& name);
+    ~ProgramFolderFile();
+    ProgramFolderFile(const ProgramFolderFile&) = delete;
+    ProgramFolderFile& operator=(const ProgramFolderFile&) = delete;
 
     // A file that cannot be written fails the test.
     void write(const std::string& text) const;
     void remove() const;
+    std::optional<std::string> read() const { return readFile(path_); }
 
   private:
     std::string path_;
     std::optional<std::string> saved_;
+};
+
+// The open windows the stand-in browser shell shows: its standin-windows.xml.
+class StandinWindows : public ProgramFolderFile {
+  public:
+    StandinWindows() : ProgramFolderFile("standin-windows.xml") {}
 };
 
 // Helpers for a thread that plays the user while another thread runs the windows: they never
