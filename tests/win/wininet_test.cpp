@@ -69,6 +69,16 @@ TEST_F(WinInetClient, SendsAnHttp10GetWithTheAgentToTheAddresssPort) {
         << requests[0].text;
 }
 
+TEST_F(WinInetClient, ABackslashInThePathIsSentAsASlashLikeTheNativeClient) {
+    server.route("/dir/b.jpg", test::okResponse("bee"));
+    HttpOpenResult r = open("/dir\\b.jpg");
+    ASSERT_TRUE(r.transfer) << describeHttpError(r.error);
+    EXPECT_EQ(readAll(*r.transfer).first, "bee");
+    auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].text.substr(0, requests[0].text.find("\r\n")), "GET /dir/b.jpg HTTP/1.0");
+}
+
 TEST_F(WinInetClient, ReportsStatusAndEveryLengthHeader) {
     server.route("/missing", test::responseWithLength(404, "9", "not found"));
     server.route("/twice", test::rawResponse("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n"

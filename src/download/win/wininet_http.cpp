@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -217,6 +218,8 @@ class WinInetClient final : public HttpClient {
         if (parts.lpszUrlPath)
             object = std::string(parts.lpszUrlPath);
         object = object.substr(0, object.find('#'));
+        // As the engine names the file: a backslash in the path is the browser's slash.
+        std::replace(object.begin(), object.end(), '\\', '/');
         if (object.empty() || object.front() != '/')
             object.insert(object.begin(), '/');
 
