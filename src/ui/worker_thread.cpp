@@ -26,7 +26,11 @@ bool WorkerThread::start(std::function<void()> body) {
     running_.store(1);
     uintptr_t h = _beginthreadex(nullptr, 0, &WorkerThread::entry, block.get(), 0, nullptr);
     if (h == 0) {
+        // Kept for the caller's message: freeing the start block may overwrite it.
+        const DWORD error = GetLastError();
         running_.store(0);
+        block.reset();
+        SetLastError(error);
         return false;
     }
     block.release();  // the thread owns it now

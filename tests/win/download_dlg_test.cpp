@@ -645,3 +645,29 @@ TEST_F(MainWindowSessionTest, ClosingTheHostWhileTheWorkerShowsAMessageClosesItA
     EXPECT_FALSE(IsWindow(box));
     EXPECT_FALSE(session_->workerActive());
 }
+
+TEST_F(MainWindowSessionTest, ClosingTheHostWhileTheWorkerShowsTheSettingsSheetClosesItAndJoins) {
+    vx::test::LoopbackServer server;
+    ASSERT_TRUE(server.listening());
+    server.route("/s/a.jpg", vx::test::okResponse(std::string(1500, 'a')));
+    const std::string page = server.url("/s/index.html");
+    windows_.write(pageFixture(page, {server.url("/s/a.jpg")}, {}));
+    vx::DownloadSettings s = settings_.get();
+    s.saveFolder = saveFolder_.file("gone");
+    settings_.set(s);
+
+    ASSERT_EQ(session_->downloadNow({page}), vx::MainWindowSession::StartResult::Started);
+    HWND box = nullptr;
+    ASSERT_TRUE(wintest::waitFor([&] { return (box = boxOwnedBy(host_->hwnd())) != nullptr; }));
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    HWND sheet = nullptr;
+    ASSERT_TRUE(wintest::waitFor(
+        [&] { return (sheet = FindWindowA(nullptr, "Configuration...")) != nullptr; }))
+        << "the worker opened the settings sheet";
+
+    session_->shutdown();
+
+    EXPECT_FALSE(IsWindow(sheet));
+    EXPECT_FALSE(session_->workerActive());
+    EXPECT_FALSE(saveFolder_.read("gone\\a.jpg").has_value());
+}

@@ -168,9 +168,12 @@ MainWindowSession::StartResult MainWindowSession::downloadNow(
     session_.beginMainWindowSession(checkedAddresses);
     progress_->setText(ui::loadString(IDS_GETTING_FILE_LIST));
     if (!worker_.start()) {
+        const DWORD error = GetLastError();
         session_.flags().running.store(0);
         if (button)
             EnableWindow(button, TRUE);
+        // Rare (no memory, too many threads), but the press must not pass without a word.
+        ui::systemErrorBox(error != 0 ? error : ERROR_NOT_ENOUGH_MEMORY);
         return StartResult::Failed;
     }
     return StartResult::Started;
