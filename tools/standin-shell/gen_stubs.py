@@ -55,25 +55,49 @@ print("#include <exdisp.h>")
 print("#include <mshtml.h>")
 print()
 print("namespace standin {")
-for iface, cls in WANTED:
-    print()
-    print(f"class {cls} : public {iface} {{")
-    print("public:")
+
+
+def stub(name, params):
+    # Parameter names are dropped so the stubs stay free of unused-parameter warnings.
+    types = []
+    for p in (params.split(",") if params else []):
+        p = re.sub(r"\s*=.*$", "", p.strip())  # default arguments stay in the interface
+        t = re.sub(r"\s*\b\w+$", "", p) if re.search(r"[\w*]\s*\w+$", p) else p
+        types.append(t.strip())
+    sig = ", ".join(types)
+    print(f"    HRESULT STDMETHODCALLTYPE {name}({sig}) override {{ return E_NOTIMPL; }}")
+
+
+def methods(iface, skip):
     owner = None
     for where, (ret, name, params) in chain(iface):
+        if where in skip:
+            continue
         if ret != "HRESULT":
             sys.exit(f"{iface}::{name} returns {ret}")
         if where != owner:
             print(f"    // {where}")
             owner = where
-        # Parameter names are dropped so the stubs stay free of unused-parameter warnings.
-        types = []
-        for p in (params.split(",") if params else []):
-            p = re.sub(r"\s*=.*$", "", p.strip())  # default arguments stay in the interface
-            t = re.sub(r"\s*\b\w+$", "", p) if re.search(r"[\w*]\s*\w+$", p) else p
-            types.append(t.strip())
-        sig = ", ".join(types)
-        print(f"    HRESULT STDMETHODCALLTYPE {name}({sig}) override {{ return E_NOTIMPL; }}")
+        stub(name, params)
+
+
+# IDispatch once, under every dispatch interface.
+print()
+print("template <class Interface>")
+print("class DispatchStubsOf : public Interface {")
+print("public:")
+methods("IDispatch", set())
+print("};")
+for iface, cls in WANTED:
+    print()
+    if iface == "IDispatch":
+        print(f"using {cls} = DispatchStubsOf<IDispatch>;")
+        continue
+    if "IDispatch" not in [w for w, _ in chain(iface)]:
+        sys.exit(f"{iface} is not a dispatch interface")
+    print(f"class {cls} : public DispatchStubsOf<{iface}> {{")
+    print("public:")
+    methods(iface, {"IDispatch"})
     print("};")
 print()
 print("}  // namespace standin")

@@ -8,7 +8,8 @@
 
 namespace standin {
 
-class DispatchStubs : public IDispatch {
+template <class Interface>
+class DispatchStubsOf : public Interface {
   public:
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
@@ -22,18 +23,10 @@ class DispatchStubs : public IDispatch {
     }
 };
 
-class ShellWindowsStubs : public IShellWindows {
+using DispatchStubs = DispatchStubsOf<IDispatch>;
+
+class ShellWindowsStubs : public DispatchStubsOf<IShellWindows> {
   public:
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
     // IShellWindows
     HRESULT STDMETHODCALLTYPE get_Count(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Item(VARIANT, IDispatch**) override { return E_NOTIMPL; }
@@ -53,18 +46,8 @@ class ShellWindowsStubs : public IShellWindows {
     HRESULT STDMETHODCALLTYPE ProcessAttachDetach(VARIANT_BOOL) override { return E_NOTIMPL; }
 };
 
-class WebBrowser2Stubs : public IWebBrowser2 {
+class WebBrowser2Stubs : public DispatchStubsOf<IWebBrowser2> {
   public:
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
     // IWebBrowser
     HRESULT STDMETHODCALLTYPE GoBack() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GoForward() override { return E_NOTIMPL; }
@@ -142,18 +125,8 @@ class WebBrowser2Stubs : public IWebBrowser2 {
     HRESULT STDMETHODCALLTYPE put_Resizable(VARIANT_BOOL) override { return E_NOTIMPL; }
 };
 
-class HtmlDocument2Stubs : public IHTMLDocument2 {
+class HtmlDocument2Stubs : public DispatchStubsOf<IHTMLDocument2> {
   public:
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
     // IHTMLDocument
     HRESULT STDMETHODCALLTYPE get_Script(IDispatch**) override { return E_NOTIMPL; }
     // IHTMLDocument2
@@ -285,18 +258,8 @@ class HtmlDocument2Stubs : public IHTMLDocument2 {
     }
 };
 
-class HtmlElementCollectionStubs : public IHTMLElementCollection {
+class HtmlElementCollectionStubs : public DispatchStubsOf<IHTMLElementCollection> {
   public:
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
     // IHTMLElementCollection
     HRESULT STDMETHODCALLTYPE toString(BSTR*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_length(LONG) override { return E_NOTIMPL; }
@@ -306,18 +269,8 @@ class HtmlElementCollectionStubs : public IHTMLElementCollection {
     HRESULT STDMETHODCALLTYPE tags(VARIANT, IDispatch**) override { return E_NOTIMPL; }
 };
 
-class HtmlImgElementStubs : public IHTMLImgElement {
+class HtmlImgElementStubs : public DispatchStubsOf<IHTMLImgElement> {
   public:
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
     // IHTMLImgElement
     HRESULT STDMETHODCALLTYPE put_isMap(VARIANT_BOOL) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_isMap(VARIANT_BOOL*) override { return E_NOTIMPL; }
@@ -369,18 +322,8 @@ class HtmlImgElementStubs : public IHTMLImgElement {
     HRESULT STDMETHODCALLTYPE get_start(BSTR*) override { return E_NOTIMPL; }
 };
 
-class HtmlAnchorElementStubs : public IHTMLAnchorElement {
+class HtmlAnchorElementStubs : public DispatchStubsOf<IHTMLAnchorElement> {
   public:
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
     // IHTMLAnchorElement
     HRESULT STDMETHODCALLTYPE put_href(BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_href(BSTR*) override { return E_NOTIMPL; }
