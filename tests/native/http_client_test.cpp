@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "support/http_test_util.h"
 #include "support/loopback_server.h"
 
 namespace vx {
@@ -123,29 +124,6 @@ class HttpClientLive : public ::testing::Test {
         return client->open(server.url(target), nullptr);
     }
 
-    // The whole body, or the error that ended it.
-    std::pair<std::string, HttpError> readAll(HttpTransfer& t) {
-        std::string body;
-        char buffer[4096];
-        for (;;) {
-            ReadResult r = t.read(buffer, sizeof buffer);
-            if (r.status == ReadStatus::Failed)
-                return {body, r.error};
-            if (r.status == ReadStatus::End)
-                return {body, HttpError::None};
-            body.append(buffer, r.count);
-        }
-    }
-
-    static HttpLimits shortLimits() {
-        HttpLimits limits;
-        limits.idleTimeoutMs = 400;
-        limits.headTimeoutMs = 2000;
-        limits.lowSpeedWindowMs = 1200;
-        limits.lowSpeedBytes = 64;
-        return limits;
-    }
-
     LoopbackServer server;
     std::unique_ptr<HttpClient> client;
 };
@@ -158,7 +136,7 @@ TEST_F(HttpClientLive, SendsTheRequestAndReadsHeadAndBody) {
     ASSERT_TRUE(r.transfer) << describeHttpError(r.error);
     EXPECT_EQ(r.transfer->head().status, 200);
     EXPECT_EQ(bodyLength(r.transfer->head()).bytes, 10000u);
-    EXPECT_EQ(readAll(*r.transfer).first, body);
+    EXPECT_EQ(test::readWholeBody(*r.transfer).first, body);
     auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].text,
@@ -196,7 +174,7 @@ TEST_F(HttpClientLive, FollowsRedirectionsToTheirEnd) {
     HttpOpenResult r = open("/old");
     ASSERT_TRUE(r.transfer);
     EXPECT_EQ(r.transfer->head().status, 200);
-    EXPECT_EQ(readAll(*r.transfer).first, "done");
+    EXPECT_EQ(test::readWholeBody(*r.transfer).first, "done");
     HttpOpenResult loop = open("/loop");
     EXPECT_FALSE(loop.transfer);
     EXPECT_EQ(loop.error, HttpError::TooManyRedirects);
@@ -211,18 +189,18 @@ TEST_F(HttpClientLive, EndlessHeadersAreCut) {
 
 TEST_F(HttpClientLive, AStallAfterTheHeadEndsInATimeout) {
     server.route("/stall", test::stallAfterHeadResponse("5000"));
-    HttpOpenResult r = open("/stall", shortLimits());
+    HttpOpenResult r = open("/stall", test::shortHttpLimits());
     ASSERT_TRUE(r.transfer);
-    auto [body, error] = readAll(*r.transfer);
+    auto [body, error] = test::readWholeBody(*r.transfer);
     EXPECT_TRUE(body.empty());
     EXPECT_EQ(error, HttpError::Timeout);
 }
 
 TEST_F(HttpClientLive, ADrippingBodyEndsAsTooSlow) {
     server.route("/drip", test::dripResponse(std::string(200, 'd'), 100));
-    HttpOpenResult r = open("/drip", shortLimits());
+    HttpOpenResult r = open("/drip", test::shortHttpLimits());
     ASSERT_TRUE(r.transfer);
-    auto [body, error] = readAll(*r.transfer);
+    auto [body, error] = test::readWholeBody(*r.transfer);
     EXPECT_LT(body.size(), 200u);
     EXPECT_EQ(error, HttpError::TooSlow);
 }

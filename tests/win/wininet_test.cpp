@@ -9,6 +9,7 @@
 #include "download/file_pass.h"
 #include "download/http_client.h"
 #include "settings/download_settings.h"
+#include "support/http_test_util.h"
 #include "support/loopback_server.h"
 #include "support/recording_sink.h"
 #include "support/scratch_folder.h"
@@ -19,34 +20,14 @@ namespace {
 
 using test::LoopbackServer;
 
-HttpLimits shortLimits() {
-    HttpLimits limits;
-    limits.connectTimeoutMs = 5000;
-    limits.idleTimeoutMs = 1000;
-    limits.headTimeoutMs = 3000;
-    limits.lowSpeedWindowMs = 1500;
-    limits.lowSpeedBytes = 64;
-    return limits;
-}
-
-std::pair<std::string, HttpError> readAll(HttpTransfer& t) {
-    std::string body;
-    char buffer[4096];
-    for (;;) {
-        ReadResult r = t.read(buffer, sizeof buffer);
-        if (r.status == ReadStatus::Failed)
-            return {body, r.error};
-        if (r.status == ReadStatus::End)
-            return {body, HttpError::None};
-        body.append(buffer, r.count);
-    }
-}
+using test::readWholeBody;
+using test::shortHttpLimits;
 
 class WinInetClient : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(server.listening()); }
     HttpOpenResult open(const std::string& target, const AbortCheck& abort = nullptr) {
-        client = platformHttpClient(shortLimits());
+        client = platformHttpClient(shortHttpLimits());
         return client->open(server.url(target), abort);
     }
     LoopbackServer server;
@@ -60,7 +41,7 @@ TEST_F(WinInetClient, SendsAnHttp10GetWithTheAgentToTheAddresssPort) {
     ASSERT_TRUE(r.transfer) << describeHttpError(r.error);
     EXPECT_EQ(r.transfer->head().status, 200);
     EXPECT_EQ(bodyLength(r.transfer->head()).bytes, body.size());
-    EXPECT_EQ(readAll(*r.transfer).first, body);
+    EXPECT_EQ(readWholeBody(*r.transfer).first, body);
     auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].text.substr(0, requests[0].text.find("\r\n")),
@@ -73,7 +54,7 @@ TEST_F(WinInetClient, ABackslashInThePathIsSentAsASlashLikeTheNativeClient) {
     server.route("/dir/b.jpg", test::okResponse("bee"));
     HttpOpenResult r = open("/dir\\b.jpg");
     ASSERT_TRUE(r.transfer) << describeHttpError(r.error);
-    EXPECT_EQ(readAll(*r.transfer).first, "bee");
+    EXPECT_EQ(readWholeBody(*r.transfer).first, "bee");
     auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].text.substr(0, requests[0].text.find("\r\n")), "GET /dir/b.jpg HTTP/1.0");
@@ -100,7 +81,7 @@ TEST_F(WinInetClient, AStalledBodyEnds) {
     server.route("/stall", test::stallAfterHeadResponse("5000"));
     HttpOpenResult r = open("/stall");
     ASSERT_TRUE(r.transfer);
-    auto [body, error] = readAll(*r.transfer);
+    auto [body, error] = readWholeBody(*r.transfer);
     EXPECT_TRUE(body.empty());
     EXPECT_NE(error, HttpError::None);
 }
@@ -109,7 +90,7 @@ TEST_F(WinInetClient, ADrippingBodyEndsAsTooSlow) {
     server.route("/drip", test::dripResponse(std::string(400, 'd'), 100));
     HttpOpenResult r = open("/drip");
     ASSERT_TRUE(r.transfer);
-    auto [body, error] = readAll(*r.transfer);
+    auto [body, error] = readWholeBody(*r.transfer);
     EXPECT_LT(body.size(), 400u);
     EXPECT_EQ(error, HttpError::TooSlow);
 }
@@ -145,7 +126,7 @@ TEST_F(WinInetClient, AWholePassCopiesCachedFilesAndDownloadsTheRest) {
     flags.continueCurrent = 1;
     test::RecordingSink sink;
     FilePassPorts ports = platformFilePassPorts(sink);
-    ports.openInternet = [] { return platformHttpClient(shortLimits()); };
+    ports.openInternet = [] { return platformHttpClient(shortHttpLimits()); };
 
     std::string tag = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
     std::string cachedAddress = server.url("/cached-" + tag + ".jpg");
