@@ -236,16 +236,20 @@ UniqueNamer::Choice UniqueNamer::choose(const std::string& folder, const std::st
         FolderState& state = folderState(folder);
         Family& fam = family(state, name);
         // Numbers are counted per family, but a free name keeps the spelling it was asked in.
+        const std::string own =
+            fam.nextFree == 0 ? name : numberedName(splitName(name), fam.nextFree);
+        Choice free{true, joinPath(folder, own), fam.nextFree};
         auto same = fam.firstIndexBySize.find(size);
-        if (same == fam.firstIndexBySize.end()) {
-            const std::string own =
-                fam.nextFree == 0 ? name : numberedName(splitName(name), fam.nextFree);
-            return {true, joinPath(folder, own), fam.nextFree};
-        }
+        if (same == fam.firstIndexBySize.end())
+            return free;
         Choice skip{false, joinPath(folder, variant(fam, same->second)), same->second};
-        // A skip rests on what was listed earlier; confirm it before dropping a file.
-        if (attempt > 0 || files_.entrySize(skip.path) == size)
+        // A skip rests on what was listed; it is confirmed before a file is dropped. When even a
+        // fresh listing disagrees with the file itself (names the listing shows another way),
+        // the file is saved under a new number rather than lost.
+        if (files_.entrySize(skip.path) == size)
             return skip;
+        if (attempt > 0)
+            return free;
         folders_.erase(folder);
     }
 }

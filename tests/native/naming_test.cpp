@@ -18,6 +18,8 @@ class MemoryFiles : public LocalFiles {
     bool ignoreCase = false;
     int statCalls = 0;
     int listCalls = 0;
+    // Names the listing shows that a direct look does not find (another spelling of a name).
+    std::vector<FolderEntry> listedOnly;
     // Runs once before the next create, to let another program take a name first.
     std::function<void()> beforeCreate;
 
@@ -38,6 +40,7 @@ class MemoryFiles : public LocalFiles {
                 path.find(pathSeparator(), prefix.size()) == std::string::npos)
                 list.push_back({path.substr(prefix.size()), false, size});
         }
+        list.insert(list.end(), listedOnly.begin(), listedOnly.end());
         return list;
     }
     CreateOutcome writeNewFile(const std::string& path, const char*, uint64_t size) override {
@@ -330,6 +333,15 @@ TEST(SessionNaming, CaseInsensitiveFoldersMatchNamesOfAnyCase) {
     path = in("/m", "PHOTO.JPG");
     EXPECT_TRUE(makeUniquePath(files, path, 7));
     EXPECT_EQ(path, in("/m", "PHOTO3.JPG"));
+}
+
+TEST(SessionNaming, AListingThatDisagreesWithTheFileNeverDropsIt) {
+    MemoryFiles files;
+    files.listedOnly.push_back({"photo.jpg", false, 10});
+    UniqueNamer namer(files);
+    SaveResult saved = saveWith(namer, files, "/m", "photo.jpg", 10);
+    EXPECT_EQ(saved.outcome, SaveOutcome::Saved);
+    EXPECT_EQ(files.entries.count(saved.path), 1u);
 }
 
 TEST(SessionNaming, NumberedDeviceNamesAreNeutralisedInBothWalks) {
