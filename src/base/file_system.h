@@ -27,17 +27,19 @@ struct FolderEntry {
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // Whole file as bytes; nullopt when it cannot be opened or read.
     virtual std::optional<std::string> readFile(const std::string& path) = 0;
     // Creates or truncates the file and writes all bytes. False on any failure; `error` gets the
     // platform's error code (Win32 GetLastError, errno natively).
-    virtual bool writeFile(const std::string& path, const std::string& bytes, uint32_t* error = nullptr) = 0;
+    virtual bool writeFile(const std::string& path, const std::string& bytes,
+                           uint32_t* error = nullptr) = 0;
     // Appends to the file, creating it when missing. A failed append never truncates what the
     // file already held.
-    virtual bool appendFile(const std::string& path, const std::string& bytes, uint32_t* error = nullptr) = 0;
+    virtual bool appendFile(const std::string& path, const std::string& bytes,
+                            uint32_t* error = nullptr) = 0;
     // One level only; true when the folder exists afterwards.
     virtual bool createFolder(const std::string& path, uint32_t* error = nullptr) = 0;
     virtual bool isFolder(const std::string& path) = 0;

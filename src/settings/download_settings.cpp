@@ -129,8 +129,7 @@ bool saveSettings(const DownloadSettings& settings, InstallEnvironment& environm
     return files.writeFile(settingsFilePath(environment), settingsText(settings), error);
 }
 
-DownloadSettings mergeSettingsChanges(const DownloadSettings& before,
-                                      const DownloadSettings& after,
+DownloadSettings mergeSettingsChanges(const DownloadSettings& before, const DownloadSettings& after,
                                       const DownloadSettings& current) {
     DownloadSettings merged = current;
     auto take = [&](auto field) {

@@ -68,8 +68,7 @@ void applySettingsText(DownloadSettings& settings, const std::string& text);
 
 // `current` with every field that differs between `before` and `after` taken from `after`: the
 // changes of one editor, laid over what other editors stored meanwhile.
-DownloadSettings mergeSettingsChanges(const DownloadSettings& before,
-                                      const DownloadSettings& after,
+DownloadSettings mergeSettingsChanges(const DownloadSettings& before, const DownloadSettings& after,
                                       const DownloadSettings& current);
 
 // The settings sheet may change the record while a download worker reads it (the "&Setup..."

@@ -590,8 +590,7 @@ TEST_F(MainWindowSessionTest, CancelAllInTheProgressWindowAsksThenStopsAndHidesI
         // A second "&Download Now" while the worker runs is refused. (One catcher at a time:
         // two would race for the same box.)
         wintest::MessageBoxCatcher refused({IDOK});
-        EXPECT_EQ(session_->downloadNow({page}),
-                  vx::MainWindowSession::StartResult::WorkerActive);
+        EXPECT_EQ(session_->downloadNow({page}), vx::MainWindowSession::StartResult::WorkerActive);
         ASSERT_EQ(refused.count(), 1u);
         EXPECT_EQ(refused.boxes()[0].text, text(IDS_WORKER_STILL_ACTIVE));
     }
@@ -661,9 +660,9 @@ TEST_F(MainWindowSessionTest, ClosingTheHostWhileTheWorkerShowsTheSettingsSheetC
     ASSERT_TRUE(wintest::waitFor([&] { return (box = boxOwnedBy(host_->hwnd())) != nullptr; }));
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     HWND sheet = nullptr;
-    ASSERT_TRUE(wintest::waitFor(
-        [&] { return (sheet = FindWindowA(nullptr, "Configuration...")) != nullptr; }))
-        << "the worker opened the settings sheet";
+    ASSERT_TRUE(wintest::waitFor([&] {
+        return (sheet = FindWindowA(nullptr, "Configuration...")) != nullptr;
+    })) << "the worker opened the settings sheet";
 
     session_->shutdown();
 

@@ -149,7 +149,8 @@ TEST(WholeProgram, DownloadsFromTheWindowListThenClosesIt) {
         },
         kHarvestDeadline))
         << "the window list never offered \"&Download Now\"";
-    drive.report << "rows=" << SendMessageA(GetDlgItem(main, IDC_BROWSER_LIST), LVM_GETITEMCOUNT, 0, 0)
+    drive.report << "rows="
+                 << SendMessageA(GetDlgItem(main, IDC_BROWSER_LIST), LVM_GETITEMCOUNT, 0, 0)
                  << "\n";
 
     for (int i = 0; i < sessions; ++i) {

@@ -73,8 +73,8 @@ CopyOutcome WinInetUrlCache::copyToNew(const std::string& from, const std::strin
         WIN32_FILE_ATTRIBUTE_DATA copied{};
         if (!context.endReported && progress &&
             GetFileAttributesExA(to.c_str(), GetFileExInfoStandard, &copied)) {
-            const uint64_t size = (static_cast<uint64_t>(copied.nFileSizeHigh) << 32) |
-                                  copied.nFileSizeLow;
+            const uint64_t size =
+                (static_cast<uint64_t>(copied.nFileSizeHigh) << 32) | copied.nFileSizeLow;
             progress(size, size);
         }
         return CopyOutcome::Copied;
