@@ -1,5 +1,5 @@
 # The two commands: `make test` and `make run`. Everything else is a step of theirs.
-.PHONY: test run bootstrap configure build build-native build-win64 bench clean format
+.PHONY: test run bootstrap configure build build-native build-win64 bench fuzz clean format
 
 NATIVE := build/native
 WIN64  := build/win64
@@ -26,6 +26,11 @@ build-native:
 
 build-win64:
 	@cmake --build $(WIN64)
+
+# The XML engine under libFuzzer for FUZZ_SECONDS per target (make test runs it for 30 s).
+FUZZ_SECONDS ?= 600
+fuzz: bootstrap
+	@scripts/fuzz $(FUZZ_SECONDS)
 
 bench: configure
 	@cmake --build $(NATIVE)
