@@ -1,6 +1,7 @@
 #include "xml/xml_doc.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "base/mbcs.h"
@@ -23,12 +24,28 @@ namespace {
 constexpr std::string_view kWhitespace = " \t\n\r";
 constexpr std::string_view kDelimiters = "<>=\\/?!";
 
+// Every byte of a name is classified, so the sets are looked up in a table built from them
+// rather than searched byte by byte.
+constexpr unsigned char kIsWhitespace = 1;
+constexpr unsigned char kIsDelimiter = 2;
+
+constexpr std::array<unsigned char, 256> kByteClass = [] {
+    std::array<unsigned char, 256> table{};
+    for (const char c : kWhitespace) {
+        table[static_cast<unsigned char>(c)] |= kIsWhitespace;
+    }
+    for (const char c : kDelimiters) {
+        table[static_cast<unsigned char>(c)] |= kIsDelimiter;
+    }
+    return table;
+}();
+
 bool isWhitespace(unsigned char c) {
-    return kWhitespace.find(static_cast<char>(c)) != std::string_view::npos;
+    return (kByteClass[c] & kIsWhitespace) != 0;
 }
 
 bool isDelimiter(unsigned char c) {
-    return kDelimiters.find(static_cast<char>(c)) != std::string_view::npos;
+    return (kByteClass[c] & kIsDelimiter) != 0;
 }
 
 // A name that scans back as exactly one unquoted token, so that the written document reads
