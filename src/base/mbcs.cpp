@@ -5,12 +5,17 @@
 
 namespace vx::mbcs {
 
+namespace detail {
+std::array<std::atomic<bool>, 256> leadBytes{};
+std::atomic<bool> anyLeadByte{false};
+}  // namespace detail
+
 namespace {
 
-// Atomic so that a reader on another thread never races with start-up filling the table.
-std::array<std::atomic<bool>, 256> leadBytes{};
+using detail::leadBytes;
 
 void clearTable() {
+    detail::anyLeadByte.store(false, std::memory_order_relaxed);
     for (auto& entry : leadBytes) {
         entry.store(false, std::memory_order_relaxed);
     }
@@ -31,6 +36,8 @@ void setLeadByteRanges(const unsigned char* pairs, std::size_t size) {
         }
         for (unsigned b = first; b <= last; ++b) {
             leadBytes[b].store(true, std::memory_order_relaxed);
+            if (b >= 0x80)
+                detail::anyLeadByte.store(true, std::memory_order_relaxed);
         }
     }
 }
@@ -42,24 +49,6 @@ void useSingleByte() {
 void useCodePage936() {
     const unsigned char ranges[] = {0x81, 0xFE, 0, 0};
     setLeadByteRanges(ranges, sizeof ranges);
-}
-
-bool isLeadByte(unsigned char byte) {
-    return leadBytes[byte].load(std::memory_order_relaxed);
-}
-
-std::size_t charLength(const char* text, std::size_t length, std::size_t pos) {
-    if (text == nullptr || pos >= length) {
-        return 0;
-    }
-    if (pos + 1 < length && isLeadByte(static_cast<unsigned char>(text[pos]))) {
-        return 2;
-    }
-    return 1;
-}
-
-std::size_t charLength(const std::string& text, std::size_t pos) {
-    return charLength(text.data(), text.size(), pos);
 }
 
 }  // namespace vx::mbcs
