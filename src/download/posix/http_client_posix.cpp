@@ -118,6 +118,11 @@ Connected connectTo(const HttpAddress& target, const HttpLimits& limits, const A
         }
         int one = 1;
         ::setsockopt(s.fd(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        // A receive buffer as large as the system allows: a fast sender then fills whole reads
+        // instead of waking the reader for every few segments (large files at about 1.3 times
+        // the speed, docs/bench-download.md).
+        int receiveBuffer = 1 << 20;
+        ::setsockopt(s.fd(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         result = {std::move(s), HttpError::None};
         break;
     }
