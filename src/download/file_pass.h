@@ -56,8 +56,8 @@ inline FilePassPorts platformFilePassPorts(ProgressSink& sink) {
 
 struct FilePassOptions {
     // Bytes asked for per read of a response body. A read returns what has arrived, up to this;
-    // 64 KB costs half the processor time of 4 KB on a fast link and changes nothing on a slow
-    // one (see docs/bench-download.md).
+    // 64 KB costs about two thirds of the processor time of 4 KB on a fast link and changes
+    // nothing on a slow one (see docs/bench-download.md).
     std::size_t readChunkBytes = 65536;
     // A declared length above this is passed over: the body is held in memory, and the progress
     // window and the size text count in 32 bits.
