@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <vector>
 #include <utility>
 
 #include "download/local_files.h"
@@ -78,6 +80,50 @@ TEST(WinInetUrlCache, CopiesOutOnlyToANewName) {
     EXPECT_EQ(cache.copyToNew(folder.file("no-source"), folder.file("out.png"), nullptr),
               CopyOutcome::Failed);
     EXPECT_FALSE(folder.has("out.png"));
+}
+
+TEST(WinInetUrlCache, AFailedCopyNeverRemovesAFileItDidNotMake) {
+    test::ScratchFolder folder;
+    folder.putBytes("photo1.jpg", "saved a moment ago");
+    WinInetUrlCache cache;
+    // A stale entry whose copy is gone, and one the browser holds locked.
+    EXPECT_NE(cache.copyToNew(folder.file("stale"), folder.file("photo1.jpg"), nullptr),
+              CopyOutcome::Copied);
+    std::string locked = folder.putBytes("locked", "cached");
+    HANDLE lock = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_NE(cache.copyToNew(locked, folder.file("photo1.jpg"), nullptr), CopyOutcome::Copied);
+    EXPECT_EQ(cache.copyToNew(locked, folder.file("new.jpg"), nullptr), CopyOutcome::Failed);
+    CloseHandle(lock);
+    EXPECT_EQ(folder.read("photo1.jpg"), "saved a moment ago");
+    EXPECT_FALSE(folder.has("new.jpg"));
+}
+
+TEST(WinInetUrlCache, ACopyReportsProgressAndCanBeCancelledMidFile) {
+    test::ScratchFolder folder;
+    std::string source = folder.put("big.bin", 1000000, 'b');
+    WinInetUrlCache cache;
+    std::vector<uint64_t> seen;
+    auto follow = [&](uint64_t copied, uint64_t total) {
+        EXPECT_EQ(total, 1000000u);
+        seen.push_back(copied);
+        return true;
+    };
+    EXPECT_EQ(cache.copyToNew(source, folder.file("whole.bin"), follow), CopyOutcome::Copied);
+    ASSERT_GT(seen.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(seen.back(), 1000000u);
+    EXPECT_EQ(folder.read("whole.bin"), std::string(1000000, 'b'));
+
+    int calls = 0;
+    EXPECT_EQ(cache.copyToNew(source, folder.file("cut.bin"),
+                              [&](uint64_t copied, uint64_t total) {
+                                  EXPECT_LT(copied, total);
+                                  return ++calls < 2;
+                              }),
+              CopyOutcome::Cancelled);
+    EXPECT_EQ(calls, 2);
+    EXPECT_FALSE(folder.has("cut.bin"));
 }
 
 TEST(SaveFolderOnWindows, NamesDifferingOnlyInCaseAreTheSameFile) {

@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <cstring>
+#include <algorithm>
 #include <vector>
 
 #include "download/url_cache.h"
@@ -11,33 +11,39 @@ namespace vx {
 
 namespace {
 
-struct CopyContext {
-    const CopyProgress* progress;
-    bool endReported = false;
+constexpr DWORD kCopyChunkBytes = 64 * 1024;
+
+// Closes a file handle on every road out of the copy.
+class FileHandle {
+  public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle() { close(); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void close() {
+        if (valid())
+            CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+  private:
+    HANDLE handle_;
 };
 
-DWORD CALLBACK copyProgressRoutine(LARGE_INTEGER totalSize, LARGE_INTEGER transferred,
-                                   LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
-                                   LPVOID data) {
-    // Nothing may leave this routine but its answer.
-    try {
-        auto* context = static_cast<CopyContext*>(data);
-        if (!context->progress || !*context->progress)
-            return PROGRESS_CONTINUE;
-        context->endReported = transferred.QuadPart == totalSize.QuadPart;
-        bool goOn = (*context->progress)(static_cast<uint64_t>(transferred.QuadPart),
-                                         static_cast<uint64_t>(totalSize.QuadPart));
-        return copyProgressAnswer(goOn);
-    } catch (...) {
-        return PROGRESS_CANCEL;
+bool writeAll(HANDLE file, const char* data, DWORD size) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, data, size, &written, nullptr) || written == 0)
+            return false;
+        data += written;
+        size -= written;
     }
+    return true;
 }
 
 }  // namespace
-
-DWORD copyProgressAnswer(bool goOn) {
-    return goOn ? PROGRESS_CONTINUE : PROGRESS_CANCEL;
-}
 
 WinInetUrlCache::WinInetUrlCache() : buffer_(kInitialBufferBytes) {}
 
@@ -65,26 +71,50 @@ std::optional<CacheEntry> WinInetUrlCache::lookup(const std::string& address) {
 
 CopyOutcome WinInetUrlCache::copyToNew(const std::string& from, const std::string& to,
                                        const CopyProgress& progress) {
-    CopyContext context{&progress};
-    if (CopyFileExA(from.c_str(), to.c_str(), copyProgressRoutine, &context, nullptr,
-                    COPY_FILE_FAIL_IF_EXISTS)) {
-        // Windows reports the last block as copied; Wine never calls the routine. The window
-        // must not be left at "0% Complete" over a finished copy.
-        WIN32_FILE_ATTRIBUTE_DATA copied{};
-        if (!context.endReported && progress &&
-            GetFileAttributesExA(to.c_str(), GetFileExInfoStandard, &copied)) {
-            const uint64_t size =
-                (static_cast<uint64_t>(copied.nFileSizeHigh) << 32) | copied.nFileSizeLow;
-            progress(size, size);
-        }
-        return CopyOutcome::Copied;
+    // The destination is created first and exclusively: whatever goes wrong afterwards, the only
+    // file this call may remove is the one it made. A name that is taken is never touched.
+    FileHandle out(CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid()) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+                   ? CopyOutcome::AlreadyExists
+                   : CopyOutcome::Failed;
     }
-    DWORD error = GetLastError();
-    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
-        return CopyOutcome::AlreadyExists;
-    // The destination did not exist before this call, so whatever is left of it is ours.
-    DeleteFileA(to.c_str());
-    return error == ERROR_REQUEST_ABORTED ? CopyOutcome::Cancelled : CopyOutcome::Failed;
+    auto discard = [&](CopyOutcome outcome) {
+        out.close();
+        DeleteFileA(to.c_str());
+        return outcome;
+    };
+    // The browser may hold the cached copy open: share everything, as a reader should.
+    FileHandle in(CreateFileA(from.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER total{};
+    if (!in.valid() || !GetFileSizeEx(in.get(), &total))
+        return discard(CopyOutcome::Failed);
+
+    // Copied by hand rather than by CopyFileExA: the progress routine of the system copy is
+    // never called under Wine, so neither the bar nor "&Cancel Current" would work there.
+    std::vector<char> chunk(kCopyChunkBytes);
+    const uint64_t size = static_cast<uint64_t>(total.QuadPart);
+    uint64_t copied = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in.get(), chunk.data(), kCopyChunkBytes, &got, nullptr))
+            return discard(CopyOutcome::Failed);
+        if (got == 0)
+            break;
+        if (!writeAll(out.get(), chunk.data(), got))
+            return discard(CopyOutcome::Failed);
+        copied += got;
+        if (progress && !progress(copied, std::max(size, copied)))
+            return discard(CopyOutcome::Cancelled);
+    }
+    if (copied == 0 && progress)
+        progress(0, 0);
+    out.close();
+    return CopyOutcome::Copied;
 }
 
 std::unique_ptr<UrlCache> platformUrlCache() {

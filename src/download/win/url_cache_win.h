@@ -1,5 +1,5 @@
 #pragma once
-// The browser's URL cache through WinINet, and the cache copy through CopyFileExA.
+// The browser's URL cache through WinINet, and the copy of a cached file into the save folder.
 
 #include <windows.h>
 
@@ -9,16 +9,13 @@
 
 namespace vx {
 
-// The copy progress routine's answer for the file pass's decision.
-DWORD copyProgressAnswer(bool goOn);
-
 class WinInetUrlCache final : public UrlCache {
   public:
     static constexpr size_t kInitialBufferBytes = 4096;
 
     WinInetUrlCache();
     std::optional<CacheEntry> lookup(const std::string& address) override;
-    // CopyFileExA with a progress routine; the destination must be new.
+    // Creates the destination exclusively, then copies in chunks, asking `progress` after each.
     CopyOutcome copyToNew(const std::string& from, const std::string& to,
                           const CopyProgress& progress) override;
 
