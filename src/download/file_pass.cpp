@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/string_table.h"
+#include "download/naming.h"
 #include "download/filters.h"
 #include "history/history_store.h"
 #include "resources/resource.h"
@@ -28,9 +29,15 @@ bool isSuccess(int status) {
     return status >= 200 && status <= 299;
 }
 
-// The address without its fragment, which names a place inside the resource, not the file.
-std::string withoutFragment(const std::string& address) {
-    return address.substr(0, address.find('#'));
+// Runs one step of the pass; a failure inside it (no memory, no thread) costs only that step.
+template <typename Step>
+bool guarded(Step&& step) noexcept {
+    try {
+        step();
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 }  // namespace
@@ -71,8 +78,16 @@ FilePass::FilePass(FilePassHost host, SettingsSource settings, SessionFlags& fla
         options_.readChunkBytes = 4096;
 }
 
-std::string FilePass::saveFolder() const {
-    return settings_().saveFolder.str();
+std::string FilePass::saveFolder() {
+    // Resolved once per folder text: the pass stands in the folder after entering it, so
+    // resolving a relative text again would name a folder inside itself.
+    std::string text = settings_().saveFolder.str();
+    if (!folderResolved_ || text != folderText_) {
+        folderPath_ = ports_.files->fullPath(text);
+        folderText_ = std::move(text);
+        folderResolved_ = true;
+    }
+    return folderPath_;
 }
 
 bool FilePass::isFiltered(uint64_t size) const {
@@ -112,43 +127,55 @@ void FilePass::close() {
 
 void FilePass::run(const MediaUrlList& media) {
     ProgressSink& sink = *ports_.sink;
-    std::string folder = saveFolder();
-    if (!ports_.files->enterFolder(folder)) {
-        sink.showMessage(IDS_FOLDER_NOT_EXIST, formatText(text(IDS_FOLDER_NOT_EXIST), {folder}));
-        sink.openSettingsSheet();
-    }
-    sink.setCaption(text(IDS_DOWNLOADING_FILES));
-    if (host_ == FilePassHost::MainWindow)
-        sink.showCancelCurrent(true);
+    guarded([&] {
+        std::string folder = saveFolder();
+        if (folderText_.empty() || !ports_.files->enterFolder(folder)) {
+            sink.showMessage(IDS_FOLDER_NOT_EXIST,
+                             formatText(text(IDS_FOLDER_NOT_EXIST), {folderText_}));
+            sink.openSettingsSheet();
+        }
+    });
+    guarded([&] {
+        sink.setCaption(text(IDS_DOWNLOADING_FILES));
+        if (host_ == FilePassHost::MainWindow)
+            sink.showCancelCurrent(true);
+    });
 
-    open();
+    // Whatever fails on the way, the session ends below and what was saved is recorded.
+    if (!guarded([&] { open(); }))
+        close();
     for (const std::string& address : media) {
         if (flags_.running.load() != 1)
             break;
         if (host_ == FilePassHost::DownloadWindow && flags_.stopRequested.load() != 0)
             break;
-        std::optional<CacheEntry> entry = cache_ ? cache_->lookup(address) : std::nullopt;
-        if (entry) {
-            fetchFromCache(address, *entry);
-        } else {
-            flags_.continueCurrent = 1;
-            fetchOverHttp(address);
-        }
+        if (!guarded([&] { fetchOne(address); }))
+            ++counts_.passedOver;
     }
-    close();
+    guarded([&] { close(); });
 
-    sink.setCaption(text(IDS_DOWNLOAD_COMPLETE));
-    sink.setCancelAllText(text(IDS_BUTTON_OK));
-    sink.showCancelCurrent(false);
+    guarded([&] { sink.setCaption(text(IDS_DOWNLOAD_COMPLETE)); });
+    guarded([&] { sink.setCancelAllText(text(IDS_BUTTON_OK)); });
+    guarded([&] { sink.showCancelCurrent(false); });
     flags_.running = 0;
     if (host_ == FilePassHost::DownloadWindow)
         flags_.stopRequested = 1;
     if (history_)
-        history_->Save();
+        guarded([&] { history_->Save(); });
+}
+
+void FilePass::fetchOne(const std::string& address) {
+    std::optional<CacheEntry> entry = cache_ ? cache_->lookup(address) : std::nullopt;
+    if (entry) {
+        fetchFromCache(address, *entry);
+    } else {
+        flags_.continueCurrent = 1;
+        fetchOverHttp(address);
+    }
 }
 
 void FilePass::fetchFromCache(const std::string& address, const CacheEntry& entry) {
-    std::string name = safeFileName(lastSegment(withoutFragment(address)));
+    std::string name = mediaFileName(address);
     if (isFiltered(entry.size)) {
         show(entry.localPath, text(IDS_FILTERED), 0, 0);
         ports_.sink->setBarPosition(0);
@@ -256,7 +283,7 @@ int FilePass::fetchOverHttp(const std::string& address) {
     if (received == size && size == 0)
         showPosition(0, 0);
 
-    std::string name = safeFileName(lastSegment(target->object));
+    std::string name = mediaFileName(address);
     if (complete && size != 0) {
         std::string path = saveBuffer(name, body, size);
         if (!path.empty() && history_)

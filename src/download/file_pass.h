@@ -80,7 +80,8 @@ class FilePass {
 
     // Runs the whole pass over `media`, from the first address, and ends the session: caption
     // "Download complete!", button 2 "OK", "&Cancel Current" hidden, `running` 0, and
-    // `stopRequested` 1 (download window) or the history saved (main window).
+    // `stopRequested` 1 (download window) or the history saved (main window). An address whose
+    // handling fails (no memory, no thread) is passed over; the session still ends this way.
     void run(const MediaUrlList& media);
 
     // Opens the URL cache and the internet session, and closes them; run does both itself.
@@ -107,7 +108,9 @@ class FilePass {
     const Counts& counts() const { return counts_; }
 
   private:
-    std::string saveFolder() const;
+    // The save folder's full path for the settings' current folder text.
+    std::string saveFolder();
+    void fetchOne(const std::string& address);
     bool isFiltered(uint64_t size) const;
     void show(std::string source, std::string file, uint64_t sizeShown, uint64_t percentTotal);
     void showPosition(uint64_t position, uint64_t total);
@@ -123,6 +126,9 @@ class FilePass {
     std::unique_ptr<UrlCache> cache_;
     std::unique_ptr<HttpClient> http_;
     UniqueNamer namer_;
+    std::string folderText_;
+    std::string folderPath_;
+    bool folderResolved_ = false;
     ProgressTexts texts_;
     uint64_t shownPercent_ = 0;
     std::unique_ptr<char[]> body_;

@@ -25,6 +25,10 @@ class LocalFiles {
     // Makes `folder` the process's current folder; false when it cannot (an empty text included).
     virtual bool enterFolder(const std::string& folder) = 0;
 
+    // `path` made absolute against the current folder (the current folder itself for an empty
+    // text), so that a relative save folder means one place before and after it is entered.
+    virtual std::string fullPath(const std::string& path) = 0;
+
     // Size of whatever has that name: a file's size, 0 for a folder; nullopt when nothing by that
     // name can be seen (a path that cannot be examined counts as free).
     virtual std::optional<uint64_t> entrySize(const std::string& path) = 0;

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/mbcs.h"
+#include "download/http_client.h"
 
 namespace vx {
 
@@ -97,6 +98,12 @@ bool isSeparator(char c) {
 std::string lastSegment(std::string_view text) {
     std::size_t slash = text.rfind('/');
     return std::string(slash == std::string_view::npos ? text : text.substr(slash + 1));
+}
+
+std::string mediaFileName(std::string_view address) {
+    if (std::optional<HttpAddress> target = splitHttpAddress(address))
+        return safeFileName(lastSegment(target->object));
+    return safeFileName(lastSegment(address.substr(0, address.find('#'))));
 }
 
 std::string safeFileName(std::string_view name) {

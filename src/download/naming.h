@@ -26,6 +26,12 @@ std::string lastSegment(std::string_view text);
 // characters of the system code page are kept whole. The result never leaves the folder.
 std::string safeFileName(std::string_view name);
 
+// The name a media address is saved under, the same on the cache road and the HTTP road: the last
+// segment of the object the HTTP road asks for (so a backslash in the path separates, as it does
+// in the request), or of the address without its fragment when it is not an HTTP address; then
+// made safe. A query stays part of the name.
+std::string mediaFileName(std::string_view address);
+
 // The file name split at its last ".": everything before it, and what follows it. A name
 // without a dot is all stem.
 struct NameParts {

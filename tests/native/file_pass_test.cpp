@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <system_error>
 
 #include "download_fixture.h"
 #include "resources/resource.h"
@@ -65,6 +66,78 @@ TEST_F(FilePassRun, AnEmptySaveFolderIsReportedAndFilesLandInTheCurrentFolder) {
     EXPECT_EQ(sink.messages[0].second,
               "Folder  does not exist.\nPlease specify a valid folder and try again.");
     EXPECT_EQ(saveFolder.read("rel.jpg"), "rel");
+}
+
+TEST_F(FilePassRun, ARelativeSaveFolderIsResolvedOnceOnBothHosts) {
+    for (FilePassHost host : {FilePassHost::DownloadWindow, FilePassHost::MainWindow}) {
+        test::ScratchFolder base("vx-base");
+        ASSERT_EQ(chdir(base.path().c_str()), 0);
+        ASSERT_TRUE(std::filesystem::create_directory(base.file("Download")));
+        settings.saveFolder = "Download";
+        server.route("/r.jpg", test::okResponse("rrr"));
+        std::string fromCache = cached(server.url("/c/q.png") + std::to_string(int(host)), "qq");
+        history.Clear();
+        recordPage("http://page/", {server.url("/r.jpg"), fromCache});
+        FilePass::Counts counts = run({server.url("/r.jpg"), fromCache}, host);
+        EXPECT_EQ(counts.downloaded + counts.copied, 2);
+        EXPECT_EQ(base.read(joinPath("Download", "r.jpg")), "rrr");
+        EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(base.file("Download")));
+        EXPECT_TRUE(sink.messages.empty());
+        if (host == FilePassHost::MainWindow) {
+            EXPECT_EQ(historyItem(0).localPath.str(), joinPath(base.file("Download"), "r.jpg"));
+            EXPECT_EQ(historyItem(1).localPath.str(),
+                      joinPath(base.file("Download"), "q.png" + std::to_string(int(host))));
+        }
+        // The stored text stays as the user wrote it.
+        EXPECT_EQ(settings.saveFolder.str(), "Download");
+        ASSERT_EQ(chdir(startFolder.c_str()), 0);
+    }
+}
+
+TEST_F(FilePassRun, BothRoadsNameAnAddressWithABackslashAlike) {
+    server.route("/dir/pic.jpg", test::okResponse("picture"));
+    std::string address = server.url("/dir") + "\\pic.jpg";
+    EXPECT_EQ(run({address}).downloaded, 1);
+    // The same file, now in the browser's cache, is the one already saved.
+    cached(address, "picture");
+    FilePass::Counts second = run({address});
+    EXPECT_EQ(second.duplicates, 1);
+    EXPECT_EQ(saveFolder.count(), 1u);
+    EXPECT_EQ(saveFolder.read("pic.jpg"), "picture");
+}
+
+// A client that fails the way a thread or memory shortage does: by throwing.
+class ThrowingClient : public HttpClient {
+  public:
+    HttpOpenResult open(const std::string&, const AbortCheck&) override {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    }
+};
+
+TEST_F(FilePassRun, AFailureInsideOneAddressPassesItOverAndStillEndsTheSession) {
+    std::string one = cached(server.url("/c/after.jpg"), "after");
+    recordPage("http://page/", {server.url("/net.jpg"), one});
+    auto pass = std::make_unique<FilePass>(FilePassHost::MainWindow, settingsOf(settings), flags,
+                                           &history, [&] {
+                                               FilePassPorts p = ports();
+                                               p.openInternet = [] {
+                                                   return std::make_unique<ThrowingClient>();
+                                               };
+                                               return p;
+                                           }());
+    flags.running = 1;
+    pass->run({server.url("/net.jpg"), one});
+    EXPECT_EQ(pass->counts().passedOver, 1);
+    EXPECT_EQ(pass->counts().copied, 1);
+    EXPECT_EQ(sink.captions.back(), "Download complete!");
+    EXPECT_EQ(flags.running.load(), 0);
+    // The page already saved is in the day file.
+    std::vector<FolderEntry> days = platformFileSystem().listFolder(history.historyFolder());
+    ASSERT_EQ(days.size(), 1u);
+    EXPECT_NE(platformFileSystem()
+                  .readFile(joinPath(history.historyFolder(), days[0].name))
+                  ->find(saveFolder.file("after.jpg")),
+              std::string::npos);
 }
 
 TEST_F(FilePassRun, TheSaveFolderBecomesTheCurrentFolder) {

@@ -24,6 +24,7 @@ class MemoryFiles : public LocalFiles {
     std::function<void()> beforeCreate;
 
     bool enterFolder(const std::string&) override { return true; }
+    std::string fullPath(const std::string& path) override { return path; }
     std::optional<uint64_t> entrySize(const std::string& path) override {
         ++statCalls;
         auto it = find(path);

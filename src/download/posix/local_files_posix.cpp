@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 #include "download/local_files.h"
 
@@ -15,6 +16,20 @@ class PosixLocalFiles final : public LocalFiles {
   public:
     bool enterFolder(const std::string& folder) override {
         return !folder.empty() && ::chdir(folder.c_str()) == 0;
+    }
+
+    std::string fullPath(const std::string& path) override {
+        if (!path.empty() && path.front() == '/')
+            return path;
+        std::string here;
+        std::vector<char> buffer(4096);
+        while (!::getcwd(buffer.data(), buffer.size())) {
+            if (errno != ERANGE)
+                return path;
+            buffer.resize(buffer.size() * 2);
+        }
+        here = buffer.data();
+        return path.empty() ? here : joinPath(here, path);
     }
 
     std::optional<uint64_t> entrySize(const std::string& path) override {

@@ -15,6 +15,23 @@ class Win32LocalFiles final : public LocalFiles {
         return !folder.empty() && _chdir(folder.c_str()) == 0;
     }
 
+    std::string fullPath(const std::string& path) override {
+        const char* asked = path.empty() ? "." : path.c_str();
+        std::string full(MAX_PATH, '\0');
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            DWORD length =
+                GetFullPathNameA(asked, static_cast<DWORD>(full.size()), full.data(), nullptr);
+            if (length == 0)
+                return path;
+            if (length < full.size()) {
+                full.resize(length);
+                return full;
+            }
+            full.assign(length, '\0');
+        }
+        return path;
+    }
+
     std::optional<uint64_t> entrySize(const std::string& path) override {
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
