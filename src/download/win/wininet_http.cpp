@@ -34,13 +34,35 @@ class InternetHandle {
     HINTERNET handle_;
 };
 
+// A request handle that the watchdog and the transfer may both close: whoever comes first does,
+// and the other finds it closed. Owned before anything that can throw, so no road leaks it.
+class RequestHandle {
+  public:
+    RequestHandle() = default;
+    ~RequestHandle() { close(); }
+    RequestHandle(const RequestHandle&) = delete;
+    RequestHandle& operator=(const RequestHandle&) = delete;
+    void reset(HINTERNET h) {
+        close();
+        handle_ = h;
+    }
+    HINTERNET get() const { return handle_.load(); }
+    void close() {
+        if (HINTERNET h = handle_.exchange(nullptr))
+            InternetCloseHandle(h);
+    }
+
+  private:
+    std::atomic<HINTERNET> handle_{nullptr};
+};
+
 // WinINet's own time-outs cover a server that stays silent, not one that sends a byte now and
 // then or header lines without end. The watchdog closes the request from its own thread when the
 // session is cancelled, the head takes too long, or the body comes too slowly; closing the handle
 // makes the blocked WinINet call return with a failure.
 class Watchdog {
   public:
-    Watchdog(HINTERNET request, const HttpLimits& limits, AbortCheck abort)
+    Watchdog(RequestHandle& request, const HttpLimits& limits, AbortCheck abort)
         : request_(request),
           limits_(limits),
           abort_(std::move(abort)),
@@ -98,13 +120,13 @@ class Watchdog {
             }
             if (why != HttpError::None) {
                 verdict_ = why;
-                InternetCloseHandle(request_);
+                request_.close();
                 break;
             }
         }
     }
 
-    HINTERNET request_;
+    RequestHandle& request_;
     HttpLimits limits_;
     AbortCheck abort_;
     Clock::time_point headDeadline_;
@@ -143,17 +165,14 @@ std::vector<std::string> headerValues(HINTERNET request, DWORD query) {
 
 class WinInetTransfer final : public HttpTransfer {
   public:
-    WinInetTransfer(InternetHandle connection, HINTERNET request,
+    WinInetTransfer(InternetHandle connection, std::unique_ptr<RequestHandle> request,
                     std::unique_ptr<Watchdog> watchdog, HttpResponseHead head)
         : connection_(std::move(connection)),
-          request_(request),
+          request_(std::move(request)),
           watchdog_(std::move(watchdog)),
           head_(std::move(head)) {}
-    ~WinInetTransfer() override {
-        // A request the watchdog closed is not closed twice.
-        if (watchdog_->stop() == HttpError::None)
-            InternetCloseHandle(request_);
-    }
+    // The watchdog is stopped before the request closes, and the request before its connection.
+    ~WinInetTransfer() override { watchdog_->stop(); }
 
     const HttpResponseHead& head() const override { return head_; }
 
@@ -163,13 +182,13 @@ class WinInetTransfer final : public HttpTransfer {
         // Asking what is there first returns as soon as any byte arrived, so a slow body still
         // comes back chunk by chunk.
         DWORD available = 0;
-        if (!InternetQueryDataAvailable(request_, &available, 0, 0))
+        if (!InternetQueryDataAvailable(request_->get(), &available, 0, 0))
             return failed();
         if (available == 0)
             return {ReadStatus::End, 0, HttpError::None};
         DWORD want = static_cast<DWORD>(std::min<std::size_t>(capacity, available));
         DWORD count = 0;
-        if (!InternetReadFile(request_, buffer, want, &count))
+        if (!InternetReadFile(request_->get(), buffer, want, &count))
             return failed();
         if (count == 0)
             return {ReadStatus::End, 0, HttpError::None};
@@ -184,7 +203,7 @@ class WinInetTransfer final : public HttpTransfer {
     }
 
     InternetHandle connection_;
-    HINTERNET request_;
+    std::unique_ptr<RequestHandle> request_;
     std::unique_ptr<Watchdog> watchdog_;
     HttpResponseHead head_;
 };
@@ -229,16 +248,16 @@ class WinInetClient final : public HttpClient {
             return {nullptr, HttpError::Connect, host};
         DWORD flags =
             INTERNET_FLAG_DONT_CACHE | INTERNET_FLAG_NO_UI | (secure ? INTERNET_FLAG_SECURE : 0);
-        HINTERNET request = HttpOpenRequestA(connection.get(), "GET", object.c_str(), "HTTP/1.0",
-                                             nullptr, nullptr, flags, 0);
-        if (!request)
+        // Declared before the watchdog, so it closes after the watchdog has stopped.
+        auto request = std::make_unique<RequestHandle>();
+        request->reset(HttpOpenRequestA(connection.get(), "GET", object.c_str(), "HTTP/1.0",
+                                        nullptr, nullptr, flags, 0));
+        if (!request->get())
             return {nullptr, HttpError::Connect, host};
-        setTimeouts(request);
-        auto watchdog = std::make_unique<Watchdog>(request, limits_, abort);
-        if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
+        setTimeouts(request->get());
+        auto watchdog = std::make_unique<Watchdog>(*request, limits_, abort);
+        if (!HttpSendRequestA(request->get(), nullptr, 0, nullptr, 0)) {
             HttpError why = watchdog->stop();
-            if (why == HttpError::None)
-                InternetCloseHandle(request);
             return {nullptr, why != HttpError::None ? why : HttpError::Send, host};
         }
         // A head that took too long may still have arrived, but its request is closed.
@@ -250,13 +269,13 @@ class WinInetClient final : public HttpClient {
         HttpResponseHead head;
         DWORD status = 0;
         DWORD length = sizeof status;
-        if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+        if (!HttpQueryInfoA(request->get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
                             &length, nullptr))
             status = 0;
         head.status = static_cast<int>(status);
-        head.contentLength = headerValues(request, HTTP_QUERY_CONTENT_LENGTH);
-        head.transferEncoding = headerValues(request, HTTP_QUERY_TRANSFER_ENCODING);
-        return {std::make_unique<WinInetTransfer>(std::move(connection), request,
+        head.contentLength = headerValues(request->get(), HTTP_QUERY_CONTENT_LENGTH);
+        head.transferEncoding = headerValues(request->get(), HTTP_QUERY_TRANSFER_ENCODING);
+        return {std::make_unique<WinInetTransfer>(std::move(connection), std::move(request),
                                                   std::move(watchdog), std::move(head)),
                 HttpError::None,
                 {}};
