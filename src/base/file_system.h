@@ -32,12 +32,14 @@ class FileSystem {
 
     // Whole file as bytes; nullopt when it cannot be opened or read.
     virtual std::optional<std::string> readFile(const std::string& path) = 0;
-    // Creates or truncates the file and writes all bytes. False on any failure; `error` gets the
-    // platform's error code (Win32 GetLastError, errno natively).
+    // Replaces the file (or creates it) with all bytes: they are written to a temporary file
+    // beside it, which then takes its place. On any failure the old file is left as it was, no
+    // temporary file remains, and `error` gets the platform's error code (Win32 GetLastError,
+    // errno natively; never 0).
     virtual bool writeFile(const std::string& path, const std::string& bytes,
                            uint32_t* error = nullptr) = 0;
-    // Appends to the file, creating it when missing. A failed append never truncates what the
-    // file already held.
+    // Appends to the file, creating it when missing. A failed or short append is cut back off,
+    // so the file holds exactly what it held before.
     virtual bool appendFile(const std::string& path, const std::string& bytes,
                             uint32_t* error = nullptr) = 0;
     // One level only; true when the folder exists afterwards.

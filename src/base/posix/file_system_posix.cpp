@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <string>
 
 #include "base/file_system.h"
 
@@ -25,19 +27,63 @@ bool writeAll(int fd, const std::string& bytes) {
     return true;
 }
 
-bool writeWithFlags(const std::string& path, const std::string& bytes, int flags, uint32_t* error) {
-    int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+void setError(uint32_t* error, int code) {
+    // A failure that left no code behind is still a failure of the write.
+    if (error) *error = static_cast<uint32_t>(code != 0 ? code : EIO);
+}
+
+// A name beside `path` that no other writer of this process or another one picks.
+std::string temporaryNameFor(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    return path + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+}
+
+bool replaceWhole(const std::string& path, const std::string& bytes, uint32_t* error) {
+    // The new bytes are complete on disk before they take the old file's place, so a failed
+    // write (disk full, quota, a dropped share) leaves the old file as it was.
+    const std::string temporary = temporaryNameFor(path);
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
-        if (error) *error = static_cast<uint32_t>(errno);
+        setError(error, errno);
         return false;
     }
-    bool ok = writeAll(fd, bytes);
-    int savedErrno = errno;
+    bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    int code = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
-        savedErrno = errno;
+        code = errno;
     }
-    if (!ok && error) *error = static_cast<uint32_t>(savedErrno);
+    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ok = false;
+        code = errno;
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        setError(error, code);
+    }
+    return ok;
+}
+
+bool appendWhole(const std::string& path, const std::string& bytes, uint32_t* error) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        setError(error, errno);
+        return false;
+    }
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    int code = ok ? 0 : errno;
+    if (ok && !writeAll(fd, bytes)) {
+        ok = false;
+        code = errno;
+        // A torn block would cost a strict reader the whole day: cut back to what was there.
+        (void)::ftruncate(fd, st.st_size);
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        code = errno;
+    }
+    if (!ok) setError(error, code);
     return ok;
 }
 
@@ -68,11 +114,11 @@ public:
     }
 
     bool writeFile(const std::string& path, const std::string& bytes, uint32_t* error) override {
-        return writeWithFlags(path, bytes, O_TRUNC, error);
+        return replaceWhole(path, bytes, error);
     }
 
     bool appendFile(const std::string& path, const std::string& bytes, uint32_t* error) override {
-        return writeWithFlags(path, bytes, O_APPEND, error);
+        return appendWhole(path, bytes, error);
     }
 
     bool createFolder(const std::string& path, uint32_t* error) override {

@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <string>
 
 #include "base/file_system.h"
 
@@ -12,8 +14,11 @@ namespace {
 class HandleGuard {
 public:
     explicit HandleGuard(HANDLE h) : handle_(h) {}
-    ~HandleGuard() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    ~HandleGuard() { close(); }
+    bool close() {
+        HANDLE h = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return h == INVALID_HANDLE_VALUE || CloseHandle(h);
     }
     HandleGuard(const HandleGuard&) = delete;
     HandleGuard& operator=(const HandleGuard&) = delete;
@@ -28,26 +33,80 @@ bool writeAll(HANDLE h, const std::string& bytes) {
     while (done < bytes.size()) {
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
         DWORD written = 0;
-        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
+        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr)) return false;
+        if (written == 0) {
+            // Nothing written and nothing said: a write fault, not "completed successfully".
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
         done += written;
     }
     return true;
 }
 
-bool writeWith(const std::string& path, const std::string& bytes, DWORD disposition, bool append,
-               uint32_t* error) {
-    HandleGuard file(CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
-                                 FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        if (error) *error = GetLastError();
-        return false;
+void setError(uint32_t* error, DWORD code) {
+    if (error) *error = code != 0 ? code : ERROR_WRITE_FAULT;
+}
+
+// A name beside `path` that no other writer of this process or another one picks.
+std::string temporaryNameFor(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    return path + "." + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(counter++) + ".tmp";
+}
+
+bool replaceWhole(const std::string& path, const std::string& bytes, uint32_t* error) {
+    // The new bytes are complete on disk before they take the old file's place, so a failed
+    // write (disk full, quota, a dropped share) leaves the old file as it was.
+    const std::string temporary = temporaryNameFor(path);
+    DWORD code = 0;
+    {
+        HandleGuard file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.get() == INVALID_HANDLE_VALUE) {
+            setError(error, GetLastError());
+            return false;
+        }
+        if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get())) code = GetLastError();
+        if (code == 0 && !file.close()) code = GetLastError();
     }
-    if (!writeAll(file.get(), bytes)) {
-        if (error) *error = GetLastError();
+    if (code == 0 && !MoveFileExA(temporary.c_str(), path.c_str(),
+                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        code = GetLastError();
+    if (code != 0) {
+        DeleteFileA(temporary.c_str());
+        setError(error, code);
         return false;
     }
     return true;
+}
+
+bool appendWhole(const std::string& path, const std::string& bytes, uint32_t* error) {
+    LARGE_INTEGER before{};
+    DWORD code = 0;
+    {
+        HandleGuard file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.get() == INVALID_HANDLE_VALUE) {
+            setError(error, GetLastError());
+            return false;
+        }
+        if (!GetFileSizeEx(file.get(), &before)) {
+            setError(error, GetLastError());
+            return false;
+        }
+        if (!writeAll(file.get(), bytes)) code = GetLastError();
+        if (code == 0 && !file.close()) code = GetLastError();
+    }
+    if (code == 0) return true;
+    // A torn block would cost a strict reader the whole day: cut back to what was there. An
+    // appending handle cannot set the end, so a writing one does it.
+    HandleGuard file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() != INVALID_HANDLE_VALUE && SetFilePointerEx(file.get(), before, nullptr, FILE_BEGIN))
+        SetEndOfFile(file.get());
+    setError(error, code);
+    return false;
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -68,11 +127,11 @@ public:
     }
 
     bool writeFile(const std::string& path, const std::string& bytes, uint32_t* error) override {
-        return writeWith(path, bytes, CREATE_ALWAYS, false, error);
+        return replaceWhole(path, bytes, error);
     }
 
     bool appendFile(const std::string& path, const std::string& bytes, uint32_t* error) override {
-        return writeWith(path, bytes, OPEN_ALWAYS, true, error);
+        return appendWhole(path, bytes, error);
     }
 
     bool createFolder(const std::string& path, uint32_t* error) override {
