@@ -4,6 +4,7 @@
 // install folder.
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -87,9 +88,15 @@ class SharedDownloadSettings {
     }
     // Stores what changed from `before` to `after`, keeping fields another editor changed in the
     // meantime (two sheets may be open: "&Setup..." and the worker's own); returns the result.
-    DownloadSettings applyChanges(const DownloadSettings& before, const DownloadSettings& after) {
+    // `whileHeld` runs with the merged record before the lock is released, so that two editors
+    // saving it one after the other leave the file holding the record of the later one.
+    DownloadSettings applyChanges(
+        const DownloadSettings& before, const DownloadSettings& after,
+        const std::function<void(const DownloadSettings&)>& whileHeld = nullptr) {
         std::lock_guard<std::mutex> lock(mutex_);
         settings_ = mergeSettingsChanges(before, after, settings_);
+        if (whileHeld)
+            whileHeld(settings_);
         return settings_;
     }
 

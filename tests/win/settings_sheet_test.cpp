@@ -1336,6 +1336,80 @@ TEST(SettingsSheetOwner, RunsModallyOnAWorkerThreadOverAWindowOfAnotherThread) {
     DestroyWindow(owner);
 }
 
+// The "Configuration..." sheet that `owner` owns.
+HWND sheetOwnedBy(HWND owner) {
+    struct Search {
+        HWND owner;
+        HWND found = nullptr;
+    } search{owner};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
+                ui::windowText(window) == "Configuration...") {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST(SettingsSheetOwner, TwoSheetsOverTheSharedRecordLeaveTheFileAsTheProcessUsesIt) {
+    ConfigFileGuard config;
+    wintest::TempFolder temp;
+    std::string before = temp.path() + "\\old";
+    std::string chosen = temp.path() + "\\chosen";
+    ASSERT_TRUE(CreateDirectoryA(before.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(chosen.c_str(), nullptr));
+    vx::SharedDownloadSettings shared;
+    shared.set(sampleRecord(before));
+    auto makeOwner = [](const char* title) {
+        return CreateWindowExA(0, "STATIC", title, WS_POPUP | WS_VISIBLE, 10, 10, 200, 100,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    };
+    HWND ownerA = makeOwner("Main stand-in");
+    HWND ownerB = makeOwner("Progress stand-in");
+    std::atomic<bool> doneA{false}, doneB{false};
+    auto edit = [&](HWND owner, std::atomic<bool>& done) {
+        return std::thread([&shared, owner, &done] {
+            ui::ComInit com;
+            vx::editSharedSettings(owner, shared);
+            done = true;
+        });
+    };
+    // "&Setup..." opens sheet A; then the worker opens sheet B for a missing folder.
+    std::thread a = edit(ownerA, doneA);
+    HWND sheetA = nullptr;
+    ASSERT_TRUE(wintest::waitFor([&] { return (sheetA = sheetOwnedBy(ownerA)) != nullptr; }));
+    std::thread b = edit(ownerB, doneB);
+    HWND sheetB = nullptr;
+    ASSERT_TRUE(wintest::waitFor([&] { return (sheetB = sheetOwnedBy(ownerB)) != nullptr; }));
+
+    HWND pageB = reinterpret_cast<HWND>(SendMessageA(sheetB, PSM_GETCURRENTPAGEHWND, 0, 0));
+    ASSERT_NE(pageB, nullptr);
+    HWND folderB = GetDlgItem(pageB, IDC_SAVE_FOLDER);
+    SetWindowTextA(folderB, chosen.c_str());
+    SendMessageA(pageB, WM_COMMAND, MAKEWPARAM(IDC_SAVE_FOLDER, EN_CHANGE),
+                 reinterpret_cast<LPARAM>(folderB));
+    // Apply reaches the running session at once, before the sheet closes.
+    SendMessageA(sheetB, PSM_PRESSBUTTON, PSBTN_APPLYNOW, 0);
+    EXPECT_TRUE(wintest::waitFor([&] { return shared.get().saveFolder == chosen; }));
+    SendMessageA(sheetB, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    ASSERT_TRUE(wintest::waitFor([&] { return doneB.load(); }));
+    // Sheet A, changed nothing, closes with OK.
+    SendMessageA(sheetA, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    ASSERT_TRUE(wintest::waitFor([&] { return doneA.load(); }));
+    a.join();
+    b.join();
+
+    EXPECT_EQ(shared.get().saveFolder, chosen);
+    EXPECT_EQ(config.bytes().value_or(""), vx::settingsText(shared.get()));
+    DestroyWindow(ownerA);
+    DestroyWindow(ownerB);
+}
+
 TEST(SettingsSheetOwner, CancelledFromTheOwnersThreadWhileTheWorkerWaits) {
     HWND owner = CreateWindowExA(0, "STATIC", "Owner", WS_POPUP | WS_VISIBLE, 10, 10, 200, 100,
                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);

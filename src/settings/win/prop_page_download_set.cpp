@@ -247,8 +247,15 @@ bool CPropPageDownloadSet::OnApply() {
 
     applyPageValues(*settings_, values);
     uint32_t error = 0;
-    if (!saveSettings(*settings_, platformInstallEnvironment(), files, &error))
+    if (commit_) {
+        bool saved = commit_(*settings_, &error);
+        // The merged record may hold what another sheet applied meanwhile.
+        showValues(pageValuesFor(*settings_));
+        if (!saved)
+            showError(error);
+    } else if (!saveSettings(*settings_, platformInstallEnvironment(), files, &error)) {
         showError(error);
+    }
     return true;
 }
 

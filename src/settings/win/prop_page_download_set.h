@@ -4,11 +4,18 @@
 // once; every other field changes at Apply, which also saves "config.xml".
 
 #include <array>
+#include <cstdint>
+#include <functional>
 
 #include "settings/download_page_logic.h"
 #include "ui/property_sheet.h"
 
 namespace vx {
+
+// What Apply does with the page's record instead of saving it as it is: merges it into a record
+// that others share, leaves the merged record in `edited`, and saves that. False, with the file
+// error in `error`, when it could not be saved.
+using SettingsCommit = std::function<bool(DownloadSettings& edited, uint32_t* error)>;
 
 class CPropPageDownloadSet : public ui::PropertyPage {
   public:
@@ -20,6 +27,8 @@ class CPropPageDownloadSet : public ui::PropertyPage {
     // The record to edit, before the sheet is shown; null leaves the page's record unchanged.
     void setSettings(DownloadSettings* settings);
     DownloadSettings* settings() const { return settings_; }
+    // Replaces the plain save of Apply; set before the sheet is shown.
+    void setCommit(SettingsCommit commit) { commit_ = std::move(commit); }
 
     // The values the controls hold now.
     DownloadPageValues controlValues() const;
@@ -43,6 +52,7 @@ class CPropPageDownloadSet : public ui::PropertyPage {
     void showPage();
 
     DownloadSettings* settings_ = nullptr;
+    SettingsCommit commit_;
     // Set while the controls are filled: their change notifications are not the user's.
     bool filling_ = false;
 };

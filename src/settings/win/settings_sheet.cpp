@@ -1,12 +1,13 @@
 #include "settings/win/settings_sheet.h"
 
 #include "resource.h"
-#include "settings/win/settings_store_win.h"
+#include "base/file_system.h"
+#include "base/install_folder.h"
 #include "ui/module.h"
 
 namespace vx {
 
-SettingsSheet::SettingsSheet(DownloadSettings& settings, HWND owner)
+SettingsSheet::SettingsSheet(DownloadSettings& settings, HWND owner, SettingsCommit commit)
     : owner_(owner), sheet_(ui::loadString(IDS_SETTINGS_TITLE), owner) {
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
@@ -22,6 +23,7 @@ SettingsSheet::SettingsSheet(DownloadSettings& settings, HWND owner)
     downloadPage_.setIcon(downloadIcon_);
     downloadPage_.setHelpButton(false);
     downloadPage_.setSettings(&settings);
+    downloadPage_.setCommit(std::move(commit));
     generalPage_.setIcon(generalIcon_);
     generalPage_.setHelpButton(false);
     sheet_.setHelpButton(false);
@@ -51,9 +53,9 @@ bool SettingsSheet::Create() {
     return sheet_.Create(owner_);
 }
 
-INT_PTR openSettingsSheet(HWND owner, DownloadSettings& settings) {
+INT_PTR openSettingsSheet(HWND owner, DownloadSettings& settings, SettingsCommit commit) {
     try {
-        SettingsSheet sheet(settings, owner);
+        SettingsSheet sheet(settings, owner, std::move(commit));
         return sheet.DoModal();
     } catch (...) {
         return -1;
@@ -62,17 +64,21 @@ INT_PTR openSettingsSheet(HWND owner, DownloadSettings& settings) {
 
 INT_PTR editSharedSettings(HWND owner, SharedDownloadSettings& settings) {
     // A running worker reads the record and must never see it half changed: the sheet edits a
-    // copy, and whatever was applied goes back when it closes, also after Cancel.
-    const DownloadSettings before = settings.get();
-    DownloadSettings edited = before;
-    const INT_PTR result = openSettingsSheet(owner, edited);
-    if (edited == before)
-        return result;
-    const DownloadSettings stored = settings.applyChanges(before, edited);
-    // Apply wrote this sheet's copy; the other sheet's changes belong in the file too.
-    if (!(stored == edited))
-        saveSettings(stored);
-    return result;
+    // copy, and Apply hands over only what changed since the copy was last brought in line.
+    DownloadSettings base = settings.get();
+    DownloadSettings edited = base;
+    SettingsCommit commit = [&settings, &base](DownloadSettings& changed, uint32_t* error) {
+        bool saved = false;
+        DownloadSettings merged =
+            settings.applyChanges(base, changed, [&](const DownloadSettings& record) {
+                saved = saveSettings(record, platformInstallEnvironment(), platformFileSystem(),
+                                     error);
+            });
+        base = merged;
+        changed = merged;
+        return saved;
+    };
+    return openSettingsSheet(owner, edited, std::move(commit));
 }
 
 }  // namespace vx

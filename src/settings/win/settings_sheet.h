@@ -16,17 +16,19 @@ namespace vx {
 // Builds the sheet over `settings` and runs it modally; returns IDOK when it was closed with OK,
 // IDCANCEL when cancelled, -1 when it could not be shown. Callable from any thread with a message
 // queue, also a download worker whose `owner` belongs to the user-interface thread.
-INT_PTR openSettingsSheet(HWND owner, DownloadSettings& settings);
+// `commit`, when given, takes the place of the plain save at Apply.
+INT_PTR openSettingsSheet(HWND owner, DownloadSettings& settings, SettingsCommit commit = nullptr);
 
-// The sheet over a copy of a record that other threads read: what the user applied is stored
-// when the sheet closes, field by field, so a second sheet open at the same time loses nothing,
-// and "config.xml" is brought in line when the two met.
+// The sheet over a copy of a record that other threads read. Each Apply merges the fields this
+// sheet changed into the shared record and saves the merged record, so "config.xml" always holds
+// what the process uses, a running session sees the change at once, and a second sheet open at
+// the same time loses nothing.
 INT_PTR editSharedSettings(HWND owner, SharedDownloadSettings& settings);
 
 // The sheet put together, for callers that run it themselves (modeless in tests).
 class SettingsSheet {
   public:
-    SettingsSheet(DownloadSettings& settings, HWND owner);
+    SettingsSheet(DownloadSettings& settings, HWND owner, SettingsCommit commit = nullptr);
     // The page icons and the image list go with the sheet.
     ~SettingsSheet();
     SettingsSheet(const SettingsSheet&) = delete;
