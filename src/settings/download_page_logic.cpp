@@ -108,7 +108,8 @@ FolderCheck checkSaveFolder(const std::string& folder, FileSystem& files) {
     const char separator = pathSeparator();
     // A trailing separator names the same folder; the lookup is done without it.
     std::string name = folder;
-    while (name.size() > 1 && name.back() == separator && name[name.size() - 2] != ':')
+    // Stepped by characters: in a double-byte code page the separator byte may end a character.
+    while (name.size() > 1 && endsWithSeparator(name) && name[name.size() - 2] != ':')
         name.pop_back();
     if (!name.empty() && files.exists(name))
         return files.isFolder(name) ? FolderCheck::Accept : FolderCheck::NameTakenByFile;

@@ -267,6 +267,15 @@ TEST_F(SettingsFolderCheck, MissingFoldersAreCreatedUnlessTheyLookLikeADrive) {
     EXPECT_EQ(vx::checkSaveFolder("abcde-not-there", files), vx::FolderCheck::Create);
 }
 
+TEST_F(SettingsFolderCheck, ATrailByteThatLooksLikeTheSeparatorIsKept) {
+    // In code page 936 "\x81" + separator byte is one character, not a name and a separator.
+    vx::mbcs::useCodePage936();
+    scratch.put("taken\x81", 3);
+    vx::FolderCheck check = vx::checkSaveFolder(scratch.file("taken\x81") + sep(), files);
+    vx::mbcs::useSingleByte();
+    EXPECT_EQ(check, vx::FolderCheck::Create);
+}
+
 TEST(SettingsResolutionList, ShowsOnlyTheEntriesBeyondTheStandardBoxes) {
     vx::ResolutionListModel model({{640, 480}, {1152, 864}, {800, 600}, {-3, 0}});
     ASSERT_EQ(model.rows().size(), 2u);
