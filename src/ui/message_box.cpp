@@ -60,11 +60,11 @@ std::optional<std::string> systemErrorText(uint32_t code) {
     return std::string(message.text());
 }
 
-void systemErrorBox(uint32_t code) {
+void systemErrorBox(uint32_t code, HWND owner) {
     SystemMessage message(code);
     if (!message.text())
         return;
-    MessageBoxA(nullptr, message.text(), "Error", MB_ICONINFORMATION | MB_OK);
+    MessageBoxA(owner, message.text(), "Error", MB_ICONINFORMATION | MB_OK);
 }
 
 }  // namespace ui

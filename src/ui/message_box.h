@@ -30,8 +30,9 @@ int appMessageBoxId(UINT id, UINT flags, const Args&... args) {
 // nullopt when the system has no text for it.
 std::optional<std::string> systemErrorText(uint32_t code);
 
-// Shows the system's text for `code` in a box without owner, caption "Error", with the
-// information icon and an OK button. Shows nothing when the system has no text for the code.
-void systemErrorBox(uint32_t code);
+// Shows the system's text for `code` in a box owned by `owner` (none by default), caption
+// "Error", with the information icon and an OK button. Shows nothing when the system has no
+// text for the code.
+void systemErrorBox(uint32_t code, HWND owner = nullptr);
 
 }  // namespace ui

@@ -57,7 +57,10 @@ bool CDownloadDlg::OnInitDialog() {
     setText(ui::loadString(IDS_GETTING_FILE_LIST));
     sink_.attach(hwnd(), hwnd());
     if (!worker_.start()) {
-        // Without a worker nothing can be collected: the session ends as one that found nothing.
+        // Rare (no memory, too many threads), but said with the system's own words; without a
+        // worker nothing can be collected, so the session then ends as one that found nothing.
+        const DWORD error = GetLastError();
+        ui::systemErrorBox(error != 0 ? error : ERROR_NOT_ENOUGH_MEMORY, hwnd());
         session_.runWorker(sink_, SessionWorkerServices{});
     }
     timer_ = SetTimer(hwnd(), kCloseTimerId, kCloseTimerMs, nullptr);
