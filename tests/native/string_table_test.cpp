@@ -17,7 +17,7 @@ TEST(StringTable, UrlListMessagesAreTheProgramsOwnTexts) {
                  "Error occured while parsing url cache file, please try again.");
 }
 
-TEST(StringTable, IdsAreTheDescribedNumbers) {
+TEST(StringTable, IdsKeepTheNumbersOtherVersionsUse) {
     EXPECT_EQ(IDR_MAINFRAME, 128);
     EXPECT_EQ(IDS_MEMORY_NOT_ENOUGH, 57665);
     EXPECT_EQ(IDS_READ_URL_CACHE_FAILED, 57666);
