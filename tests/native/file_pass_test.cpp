@@ -117,14 +117,12 @@ class ThrowingClient : public HttpClient {
 TEST_F(FilePassRun, AFailureInsideOneAddressPassesItOverAndStillEndsTheSession) {
     std::string one = cached(server.url("/c/after.jpg"), "after");
     recordPage("http://page/", {server.url("/net.jpg"), one});
-    auto pass = std::make_unique<FilePass>(FilePassHost::MainWindow, settingsOf(settings), flags,
-                                           &history, [&] {
-                                               FilePassPorts p = ports();
-                                               p.openInternet = [] {
-                                                   return std::make_unique<ThrowingClient>();
-                                               };
-                                               return p;
-                                           }());
+    auto pass = std::make_unique<FilePass>(
+        FilePassHost::MainWindow, settingsOf(settings), flags, &history, [&] {
+            FilePassPorts p = ports();
+            p.openInternet = [] { return std::make_unique<ThrowingClient>(); };
+            return p;
+        }());
     flags.running = 1;
     pass->run({server.url("/net.jpg"), one});
     EXPECT_EQ(pass->counts().passedOver, 1);

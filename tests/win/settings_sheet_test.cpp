@@ -1366,8 +1366,8 @@ TEST(SettingsSheetOwner, TwoSheetsOverTheSharedRecordLeaveTheFileAsTheProcessUse
     vx::SharedDownloadSettings shared;
     shared.set(sampleRecord(before));
     auto makeOwner = [](const char* title) {
-        return CreateWindowExA(0, "STATIC", title, WS_POPUP | WS_VISIBLE, 10, 10, 200, 100,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        return CreateWindowExA(0, "STATIC", title, WS_POPUP | WS_VISIBLE, 10, 10, 200, 100, nullptr,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
     };
     HWND ownerA = makeOwner("Main stand-in");
     HWND ownerB = makeOwner("Progress stand-in");

@@ -29,7 +29,8 @@ bool writeAll(int fd, const std::string& bytes) {
 
 void setError(uint32_t* error, int code) {
     // A failure that left no code behind is still a failure of the write.
-    if (error) *error = static_cast<uint32_t>(code != 0 ? code : EIO);
+    if (error)
+        *error = static_cast<uint32_t>(code != 0 ? code : EIO);
 }
 
 // A name beside `path` that no other writer of this process or another one picks.
@@ -83,7 +84,8 @@ bool appendWhole(const std::string& path, const std::string& bytes, uint32_t* er
         ok = false;
         code = errno;
     }
-    if (!ok) setError(error, code);
+    if (!ok)
+        setError(error, code);
     return ok;
 }
 

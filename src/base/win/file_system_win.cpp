@@ -33,7 +33,8 @@ bool writeAll(HANDLE h, const std::string& bytes) {
     while (done < bytes.size()) {
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
         DWORD written = 0;
-        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr)) return false;
+        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr))
+            return false;
         if (written == 0) {
             // Nothing written and nothing said: a write fault, not "completed successfully".
             SetLastError(ERROR_WRITE_FAULT);
@@ -45,14 +46,15 @@ bool writeAll(HANDLE h, const std::string& bytes) {
 }
 
 void setError(uint32_t* error, DWORD code) {
-    if (error) *error = code != 0 ? code : ERROR_WRITE_FAULT;
+    if (error)
+        *error = code != 0 ? code : ERROR_WRITE_FAULT;
 }
 
 // A name beside `path` that no other writer of this process or another one picks.
 std::string temporaryNameFor(const std::string& path) {
     static std::atomic<unsigned> counter{0};
-    return path + "." + std::to_string(GetCurrentProcessId()) + "-" +
-           std::to_string(counter++) + ".tmp";
+    return path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++) +
+           ".tmp";
 }
 
 bool replaceWhole(const std::string& path, const std::string& bytes, uint32_t* error) {
@@ -67,8 +69,10 @@ bool replaceWhole(const std::string& path, const std::string& bytes, uint32_t* e
             setError(error, GetLastError());
             return false;
         }
-        if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get())) code = GetLastError();
-        if (code == 0 && !file.close()) code = GetLastError();
+        if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get()))
+            code = GetLastError();
+        if (code == 0 && !file.close())
+            code = GetLastError();
     }
     if (code == 0 && !MoveFileExA(temporary.c_str(), path.c_str(),
                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -95,15 +99,19 @@ bool appendWhole(const std::string& path, const std::string& bytes, uint32_t* er
             setError(error, GetLastError());
             return false;
         }
-        if (!writeAll(file.get(), bytes)) code = GetLastError();
-        if (code == 0 && !file.close()) code = GetLastError();
+        if (!writeAll(file.get(), bytes))
+            code = GetLastError();
+        if (code == 0 && !file.close())
+            code = GetLastError();
     }
-    if (code == 0) return true;
+    if (code == 0)
+        return true;
     // A torn block would cost a strict reader the whole day: cut back to what was there. An
     // appending handle cannot set the end, so a writing one does it.
     HandleGuard file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() != INVALID_HANDLE_VALUE && SetFilePointerEx(file.get(), before, nullptr, FILE_BEGIN))
+    if (file.get() != INVALID_HANDLE_VALUE &&
+        SetFilePointerEx(file.get(), before, nullptr, FILE_BEGIN))
         SetEndOfFile(file.get());
     setError(error, code);
     return false;

@@ -269,8 +269,8 @@ class WinInetClient final : public HttpClient {
         HttpResponseHead head;
         DWORD status = 0;
         DWORD length = sizeof status;
-        if (!HttpQueryInfoA(request->get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                            &length, nullptr))
+        if (!HttpQueryInfoA(request->get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                            &status, &length, nullptr))
             status = 0;
         head.status = static_cast<int>(status);
         head.contentLength = headerValues(request->get(), HTTP_QUERY_CONTENT_LENGTH);

@@ -71,8 +71,8 @@ INT_PTR editSharedSettings(HWND owner, SharedDownloadSettings& settings) {
         bool saved = false;
         DownloadSettings merged =
             settings.applyChanges(base, changed, [&](const DownloadSettings& record) {
-                saved = saveSettings(record, platformInstallEnvironment(), platformFileSystem(),
-                                     error);
+                saved =
+                    saveSettings(record, platformInstallEnvironment(), platformFileSystem(), error);
             });
         base = merged;
         changed = merged;
