@@ -104,15 +104,30 @@ void FilePass::show(std::string source, std::string file, uint64_t sizeShown,
     ports_.sink->showTexts(texts_);
 }
 
+void FilePass::startFile(std::string source, std::string file, uint64_t size) {
+    texts_.source = std::move(source);
+    texts_.file = std::move(file);
+    texts_.size = sizeText(size);
+    texts_.percent = percentText(0, size);
+    shownPercent_ = percentOf(0, size);
+    lastRefresh_ = std::chrono::steady_clock::now();
+    ports_.sink->startFile(texts_, size);
+}
+
 void FilePass::showPosition(uint64_t position, uint64_t total) {
-    ports_.sink->setBarPosition(position);
-    // The window is refreshed when the text changes, not for every chunk.
-    uint64_t percent = percentOf(position, total);
+    const auto now = std::chrono::steady_clock::now();
+    if (position < total && now - lastRefresh_ < options_.refreshInterval)
+        return;
+    lastRefresh_ = now;
+    // The texts go along only when the percent changed, not for every chunk.
+    const uint64_t percent = percentOf(position, total);
+    const ProgressTexts* changed = nullptr;
     if (percent != shownPercent_) {
         shownPercent_ = percent;
         texts_.percent = percentText(position, total);
-        ports_.sink->showTexts(texts_);
+        changed = &texts_;
     }
+    ports_.sink->showProgress(position, changed);
 }
 
 void FilePass::open() {
@@ -182,9 +197,7 @@ void FilePass::fetchFromCache(const std::string& address, const CacheEntry& entr
         ++counts_.filtered;
         return;
     }
-    show(entry.localPath, name, entry.size, entry.size);
-    ports_.sink->setBarRange(entry.size);
-    ports_.sink->setBarPosition(0);
+    startFile(entry.localPath, name, entry.size);
 
     CopyProgress progress = [this](uint64_t copied, uint64_t total) {
         showPosition(copied, total);
@@ -258,9 +271,7 @@ int FilePass::fetchOverHttp(const std::string& address) {
         ++counts_.passedOver;
         return 0;
     }
-    show(target->host, target->object, size, size);
-    ports_.sink->setBarRange(size);
-    ports_.sink->setBarPosition(0);
+    startFile(target->host, target->object, size);
 
     // Reads go straight into the body; once the declared length is in, the transfer is complete
     // and anything the server sends beyond it is left unread.

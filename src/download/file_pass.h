@@ -3,6 +3,7 @@
 // the browser's cache when it is there, or fetched with an HTTP/1.0 GET, checked against the size
 // filter and saved under a unique name in the save folder, while the progress window follows.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -62,6 +63,10 @@ struct FilePassOptions {
     // A declared length above this is passed over: the body is held in memory, and the progress
     // window and the size text count in 32 bits.
     uint64_t maxBodyBytes = 0x7FFFFFFF;
+    // The bar and the percent text move at most this often within a file, and always at its end:
+    // each refresh is a round trip to the window's thread, dear under Wine, and the eye sees no
+    // more. Zero shows every step.
+    std::chrono::milliseconds refreshInterval{40};
 };
 
 // Whole percent of `position` out of `total`, integer division; a total of 0 counts as 100.
@@ -113,6 +118,7 @@ class FilePass {
     void fetchOne(const std::string& address);
     bool isFiltered(uint64_t size) const;
     void show(std::string source, std::string file, uint64_t sizeShown, uint64_t percentTotal);
+    void startFile(std::string source, std::string file, uint64_t size);
     void showPosition(uint64_t position, uint64_t total);
     // Room for a body of `size` bytes; null when it cannot be had.
     char* bodyBuffer(uint64_t size);
@@ -131,6 +137,7 @@ class FilePass {
     bool folderResolved_ = false;
     ProgressTexts texts_;
     uint64_t shownPercent_ = 0;
+    std::chrono::steady_clock::time_point lastRefresh_;
     std::unique_ptr<char[]> body_;
     uint64_t bodyCapacity_ = 0;
     Counts counts_;

@@ -20,6 +20,19 @@ class ProgressSink {
     // 32-bit positions scales both alike.
     virtual void setBarRange(uint64_t total) = 0;
     virtual void setBarPosition(uint64_t position) = 0;
+    // One file begins: its texts, and the bar from 0 to `total` at 0. A window that can take all
+    // of it in one refresh overrides this; every call to it crosses threads.
+    virtual void startFile(const ProgressTexts& texts, uint64_t total) {
+        showTexts(texts);
+        setBarRange(total);
+        setBarPosition(0);
+    }
+    // The bar moves to `position`; `texts` is given when the percent text changed with it.
+    virtual void showProgress(uint64_t position, const ProgressTexts* texts) {
+        setBarPosition(position);
+        if (texts)
+            showTexts(*texts);
+    }
     // Text of button 2 ("Cancel &All", later "OK").
     virtual void setCancelAllText(const std::string& text) = 0;
     virtual void showCancelCurrent(bool show) = 0;

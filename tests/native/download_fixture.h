@@ -83,8 +83,15 @@ class FilePassFixture : public ::testing::Test {
         return p;
     }
 
+    // Every step shown, so that tests can act at a given position.
+    static FilePassOptions everyStep() {
+        FilePassOptions options;
+        options.refreshInterval = {};
+        return options;
+    }
+
     std::unique_ptr<FilePass> makePass(FilePassHost host = FilePassHost::DownloadWindow,
-                                       FilePassOptions options = {}) {
+                                       FilePassOptions options = everyStep()) {
         return std::make_unique<FilePass>(host, settingsOf(settings), flags,
                                           host == FilePassHost::MainWindow ? &history : nullptr,
                                           ports(), options);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
@@ -136,6 +137,21 @@ TEST_F(FilePassRun, AFailureInsideOneAddressPassesItOverAndStillEndsTheSession) 
                   .readFile(joinPath(history.historyFolder(), days[0].name))
                   ->find(saveFolder.file("after.jpg")),
               std::string::npos);
+}
+
+TEST_F(FilePassRun, WithinTheRefreshIntervalOnlyTheStartAndTheEndOfAFileAreShown) {
+    server.route("/big.bin", test::okResponse(std::string(300000, 'b')));
+    std::string fromCache = cached(server.url("/c/big.png"), std::string(300000, 'c'));
+    FilePassOptions options;
+    options.readChunkBytes = 4096;
+    options.refreshInterval = std::chrono::hours(1);
+    flags.running = 1;
+    makePass(FilePassHost::DownloadWindow, options)->run({server.url("/big.bin"), fromCache});
+    EXPECT_EQ(sink.positions, (std::vector<uint64_t>{0, 300000, 0, 300000}));
+    ASSERT_EQ(sink.texts.size(), 4u);
+    EXPECT_EQ(sink.texts[1].percent, "100% Complete");
+    EXPECT_EQ(sink.texts[3].percent, "100% Complete");
+    EXPECT_EQ(saveFolder.read("big.png"), std::string(300000, 'c'));
 }
 
 TEST_F(FilePassRun, TheSaveFolderBecomesTheCurrentFolder) {

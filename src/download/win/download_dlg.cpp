@@ -105,7 +105,7 @@ void CDownloadDlg::stopTimer() {
 bool CDownloadDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
     switch (msg) {
         case WM_DOWNLOAD_REFRESH:
-            ProgressWindowSink::applyTexts(hwnd(), sink_.texts());
+            sink_.refresh(hwnd());
             result = 0;
             return true;
         case WM_TIMER:

@@ -41,7 +41,7 @@ void CDownloadProgressDlg::OnCancel() {
 bool CDownloadProgressDlg::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
     if (msg != WM_DOWNLOAD_REFRESH)
         return false;
-    ProgressWindowSink::applyTexts(hwnd(), session_.sink().texts());
+    session_.sink().refresh(hwnd());
     result = 0;
     return true;
 }

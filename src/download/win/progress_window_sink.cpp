@@ -44,10 +44,49 @@ void ProgressWindowSink::showTexts(const ProgressTexts& texts) {
         SendMessageA(window_.load(), WM_DOWNLOAD_REFRESH, 0, 0);
 }
 
-void ProgressWindowSink::setBarRange(uint64_t total) {
+namespace {
+
+// The bar control counts in 32 bits: how far a total must be shifted down to fit.
+int32_t shiftFor(uint64_t total) {
     int32_t shift = 0;
     while ((total >> shift) > 0x7FFFFFFFull)
         ++shift;
+    return shift;
+}
+
+}  // namespace
+
+void ProgressWindowSink::refresh(HWND dialog) {
+    applyTexts(dialog, texts_.snapshot());
+    HWND bar = GetDlgItem(dialog, IDC_DOWNLOAD_BAR);
+    const int64_t range = pendingRange_.exchange(-1);
+    if (range >= 0)
+        SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(range));
+    const int64_t position = pendingPosition_.exchange(-1);
+    if (position >= 0)
+        SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void ProgressWindowSink::startFile(const ProgressTexts& texts, uint64_t total) {
+    const int32_t shift = shiftFor(total);
+    barShift_.store(shift);
+    texts_.set(texts);
+    pendingRange_.store(static_cast<int64_t>(total >> shift));
+    pendingPosition_.store(0);
+    if (live())
+        SendMessageA(window_.load(), WM_DOWNLOAD_REFRESH, 0, 0);
+}
+
+void ProgressWindowSink::showProgress(uint64_t position, const ProgressTexts* texts) {
+    if (texts)
+        texts_.set(*texts);
+    pendingPosition_.store(static_cast<int64_t>(position >> barShift_.load()));
+    if (live())
+        SendMessageA(window_.load(), WM_DOWNLOAD_REFRESH, 0, 0);
+}
+
+void ProgressWindowSink::setBarRange(uint64_t total) {
+    const int32_t shift = shiftFor(total);
     barShift_.store(shift);
     if (live()) {
         SendDlgItemMessageA(window_.load(), IDC_DOWNLOAD_BAR, PBM_SETRANGE32, 0,

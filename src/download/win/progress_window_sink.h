@@ -37,12 +37,17 @@ class ProgressWindowSink final : public ProgressSink, public SessionWindow {
     ProgressTexts texts() const { return texts_.snapshot(); }
     // Copies `texts` into the controls 1007, 1008, 1011 and 1010 of `dialog` (window thread).
     static void applyTexts(HWND dialog, const ProgressTexts& texts);
+    // WM_DOWNLOAD_REFRESH on the window's own thread: the texts, and the bar's range and position
+    // when the worker left new ones, so that a file's start or a step costs one round trip.
+    void refresh(HWND dialog);
 
     // ProgressSink and SessionWindow
     void setCaption(const std::string& text) override;
     void showTexts(const ProgressTexts& texts) override;
     void setBarRange(uint64_t total) override;
     void setBarPosition(uint64_t position) override;
+    void startFile(const ProgressTexts& texts, uint64_t total) override;
+    void showProgress(uint64_t position, const ProgressTexts* texts) override;
     void setCancelAllText(const std::string& text) override;
     void showCancelCurrent(bool show) override;
     void showMessage(int stringId, const std::string& text) override;
@@ -61,6 +66,9 @@ class ProgressWindowSink final : public ProgressSink, public SessionWindow {
     std::atomic<int32_t> silenced_{0};
     // The bar control counts in 32 bits: totals beyond that are shifted down, positions alike.
     std::atomic<int32_t> barShift_{0};
+    // Left by the worker for the next refresh; -1 when there is nothing new.
+    std::atomic<int64_t> pendingRange_{-1};
+    std::atomic<int64_t> pendingPosition_{-1};
     SharedProgressTexts texts_;
 };
 
