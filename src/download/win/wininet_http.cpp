@@ -59,27 +59,42 @@ class RequestHandle {
 // WinINet's own time-outs cover a server that stays silent, not one that sends a byte now and
 // then or header lines without end. The watchdog closes the request from its own thread when the
 // session is cancelled, the head takes too long, or the body comes too slowly; closing the handle
-// makes the blocked WinINet call return with a failure.
+// makes the blocked WinINet call return with a failure. One watchdog thread serves the whole
+// pass, one request at a time: a thread per request cost more than many a small file.
 class Watchdog {
   public:
-    Watchdog(RequestHandle& request, const HttpLimits& limits, AbortCheck abort)
-        : request_(request),
-          limits_(limits),
-          abort_(std::move(abort)),
-          headDeadline_(Clock::now() + std::chrono::milliseconds(limits.headTimeoutMs)) {
+    explicit Watchdog(const HttpLimits& limits) : limits_(limits) {
         thread_ = std::thread([this] { watch(); });
     }
-    ~Watchdog() { stop(); }
-
-    // Ends the watch; the verdict is final afterwards.
-    HttpError stop() {
+    ~Watchdog() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            stopping_ = true;
+            quitting_ = true;
         }
         wake_.notify_all();
-        if (thread_.joinable())
-            thread_.join();
+        thread_.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    // Watches `request` from now on, in place of any earlier one; the head's deadline starts now.
+    void begin(RequestHandle& request, AbortCheck abort) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            request_ = &request;
+            abort_ = std::move(abort);
+            headDeadline_ = Clock::now() + std::chrono::milliseconds(limits_.headTimeoutMs);
+            inBody_ = false;
+            verdict_ = HttpError::None;
+        }
+        wake_.notify_all();
+    }
+
+    // Ends the watch: the verdict is final, and the watchdog no longer touches the request.
+    HttpError end() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        request_ = nullptr;
+        abort_ = nullptr;
         return verdict_.load();
     }
 
@@ -93,16 +108,20 @@ class Watchdog {
         std::lock_guard<std::mutex> lock(mutex_);
         windowBytes_ += n;
     }
-    // Why the watchdog closed the request; None while it has not.
+    // Why the watchdog closed the current request; None while it has not.
     HttpError verdict() const { return verdict_.load(); }
 
   private:
     void watch() {
         std::unique_lock<std::mutex> lock(mutex_);
-        while (!stopping_) {
+        while (!quitting_) {
+            if (!request_) {
+                wake_.wait(lock);
+                continue;
+            }
             wake_.wait_for(lock, std::chrono::milliseconds(100));
-            if (stopping_)
-                break;
+            if (quitting_ || !request_)
+                continue;
             HttpError why = HttpError::None;
             auto now = Clock::now();
             if (abort_ && abort_()) {
@@ -120,19 +139,20 @@ class Watchdog {
             }
             if (why != HttpError::None) {
                 verdict_ = why;
-                request_.close();
-                break;
+                request_->close();
+                request_ = nullptr;
+                abort_ = nullptr;
             }
         }
     }
 
-    RequestHandle& request_;
     HttpLimits limits_;
-    AbortCheck abort_;
-    Clock::time_point headDeadline_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    bool stopping_ = false;
+    bool quitting_ = false;
+    RequestHandle* request_ = nullptr;
+    AbortCheck abort_;
+    Clock::time_point headDeadline_;
     bool inBody_ = false;
     Clock::time_point windowStart_;
     uint64_t windowBytes_ = 0;
@@ -166,13 +186,13 @@ std::vector<std::string> headerValues(HINTERNET request, DWORD query) {
 class WinInetTransfer final : public HttpTransfer {
   public:
     WinInetTransfer(InternetHandle connection, std::unique_ptr<RequestHandle> request,
-                    std::unique_ptr<Watchdog> watchdog, HttpResponseHead head)
+                    std::shared_ptr<Watchdog> watchdog, HttpResponseHead head)
         : connection_(std::move(connection)),
           request_(std::move(request)),
           watchdog_(std::move(watchdog)),
           head_(std::move(head)) {}
-    // The watchdog is stopped before the request closes, and the request before its connection.
-    ~WinInetTransfer() override { watchdog_->stop(); }
+    // The watch ends before the request closes, and the request before its connection.
+    ~WinInetTransfer() override { watchdog_->end(); }
 
     const HttpResponseHead& head() const override { return head_; }
 
@@ -204,7 +224,7 @@ class WinInetTransfer final : public HttpTransfer {
 
     InternetHandle connection_;
     std::unique_ptr<RequestHandle> request_;
-    std::unique_ptr<Watchdog> watchdog_;
+    std::shared_ptr<Watchdog> watchdog_;
     HttpResponseHead head_;
 };
 
@@ -255,16 +275,25 @@ class WinInetClient final : public HttpClient {
         if (!request->get())
             return {nullptr, HttpError::Connect, host};
         setTimeouts(request->get());
-        auto watchdog = std::make_unique<Watchdog>(*request, limits_, abort);
+        if (!watchdog_)
+            watchdog_ = std::make_shared<Watchdog>(limits_);
+        std::shared_ptr<Watchdog> watchdog = watchdog_;
+        watchdog->begin(*request, abort);
+        // Whatever road leaves here without a transfer, the watch ends before the request closes.
+        struct EndWatch {
+            Watchdog* watchdog;
+            ~EndWatch() {
+                if (watchdog)
+                    watchdog->end();
+            }
+        } endWatch{watchdog.get()};
         if (!HttpSendRequestA(request->get(), nullptr, 0, nullptr, 0)) {
-            HttpError why = watchdog->stop();
+            HttpError why = watchdog->end();
             return {nullptr, why != HttpError::None ? why : HttpError::Send, host};
         }
         // A head that took too long may still have arrived, but its request is closed.
-        if (watchdog->verdict() != HttpError::None) {
-            HttpError why = watchdog->stop();
-            return {nullptr, why, host};
-        }
+        if (watchdog->verdict() != HttpError::None)
+            return {nullptr, watchdog->end(), host};
         watchdog->headArrived();
         HttpResponseHead head;
         DWORD status = 0;
@@ -275,10 +304,10 @@ class WinInetClient final : public HttpClient {
         head.status = static_cast<int>(status);
         head.contentLength = headerValues(request->get(), HTTP_QUERY_CONTENT_LENGTH);
         head.transferEncoding = headerValues(request->get(), HTTP_QUERY_TRANSFER_ENCODING);
-        return {std::make_unique<WinInetTransfer>(std::move(connection), std::move(request),
-                                                  std::move(watchdog), std::move(head)),
-                HttpError::None,
-                {}};
+        auto transfer = std::make_unique<WinInetTransfer>(std::move(connection), std::move(request),
+                                                          std::move(watchdog), std::move(head));
+        endWatch.watchdog = nullptr;  // the transfer ends the watch now
+        return {std::move(transfer), HttpError::None, {}};
     }
 
   private:
@@ -292,6 +321,7 @@ class WinInetClient final : public HttpClient {
 
     InternetHandle session_;
     HttpLimits limits_;
+    std::shared_ptr<Watchdog> watchdog_;  // started with the first request
 };
 
 }  // namespace
