@@ -1,5 +1,6 @@
 #include "download/http_client.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace vx {
@@ -124,6 +125,16 @@ std::string requestText(const HttpAddress& target) {
         host += ":" + std::to_string(target.port);
     return "GET " + target.object + " HTTP/1.0\r\nUser-Agent: " + kMediaAgent +
            "\r\nHost: " + host + "\r\n\r\n";
+}
+
+bool fitsRequestLine(const HttpAddress& target) {
+    auto fits = [](const std::string& text) {
+        return std::none_of(text.begin(), text.end(), [](char c) {
+            auto byte = static_cast<unsigned char>(c);
+            return byte <= 0x20 || byte == 0x7F;
+        });
+    };
+    return fits(target.host) && fits(target.object);
 }
 
 const char* describeHttpError(HttpError error) {

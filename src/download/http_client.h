@@ -36,6 +36,11 @@ std::optional<HttpAddress> splitHttpAddress(std::string_view address);
 // The request line and headers sent for `target`.
 std::string requestText(const HttpAddress& target);
 
+// False when the host or object holds a control byte, a blank or DEL: taken into the request
+// as they are, they would end its line early and start lines of the address's own choosing.
+// Such an address is never sent.
+bool fitsRequestLine(const HttpAddress& target);
+
 // Limits that keep one transfer from hanging the pass: a server that accepts and then stalls, or
 // sends a byte now and then, or sends header lines without end.
 struct HttpLimits {

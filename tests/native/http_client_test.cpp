@@ -60,6 +60,16 @@ TEST(HttpRequest, IsAPlainHttp10GetWithTheAgentName) {
               "GET / HTTP/1.0\r\nUser-Agent: Vexaro\r\nHost: [::1]:81\r\n\r\n");
 }
 
+TEST(HttpRequest, AnAddressWithControlBytesOrBlanksDoesNotFitTheRequestLine) {
+    EXPECT_TRUE(fitsRequestLine({false, "h", 80, "/a.jpg?x=%20&y=~"}));
+    // Bytes above 0x7F are the page's own multibyte text; they end no line.
+    EXPECT_TRUE(fitsRequestLine({false, "h", 80, "/\xe9t\xe9.jpg"}));
+    for (char c : {'\0', '\t', '\n', '\r', ' ', '\x1f', '\x7f'}) {
+        EXPECT_FALSE(fitsRequestLine({false, "h", 80, std::string("/a") + c + "b"})) << int(c);
+        EXPECT_FALSE(fitsRequestLine({false, std::string("h") + c + "x", 80, "/"})) << int(c);
+    }
+}
+
 BodyLength lengthOf(std::vector<std::string> lengths, std::vector<std::string> codings = {}) {
     HttpResponseHead head;
     head.status = 200;
@@ -274,6 +284,44 @@ TEST_F(HttpClientLive, AnAbortStopsAWaitingTransfer) {
     EXPECT_EQ(read.status, ReadStatus::Failed);
     EXPECT_EQ(read.error, HttpError::Cancelled);
     EXPECT_EQ(askedWhileReading.load(), 3);
+}
+
+TEST_F(HttpClientLive, AnAddressThatWouldAddRequestLinesIsNotSent) {
+    server.route("/a", test::okResponse("a"));
+    std::string port = std::to_string(server.port());
+    std::string origin = "http://127.0.0.1:" + port;
+    client = platformHttpClient(test::generousHttpLimits());
+    for (const std::string& address :
+         {origin + "/a HTTP/1.0\r\nX-Injected: yes\r\n\r\nGET /a", origin + "/a\r\nX-Injected: yes",
+          origin + "/a\nX-Injected: yes", origin + "/a b", origin + "/a\tb",
+          origin + std::string("/a\0b", 4), origin + "/a\x7f", origin + "/a\x1b",
+          "http://127.0.0.1\r\nX-Injected: yes:" + port + "/a",
+          "http://127.0.0.1 :" + port + "/a"}) {
+        HttpOpenResult r = client->open(address, nullptr);
+        EXPECT_FALSE(r.transfer) << address;
+        EXPECT_EQ(r.error, HttpError::BadAddress) << address;
+    }
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(HttpClientLive, ARedirectionThatWouldAddRequestLinesIsNotFollowed) {
+    server.route("/a", test::okResponse("a"));
+    server.route("/cr", test::redirectResponse(302, "/a\rX-Injected: yes"));
+    server.route("/blank", test::redirectResponse(302, "/a HTTP/1.0"));
+    server.route("/nul", test::redirectResponse(302, std::string("/a\0", 3)));
+    server.route("/folded", test::rawResponse("HTTP/1.0 302 Found\r\nLocation: /a\r\n"
+                                              " X-Injected: yes\r\nContent-Length: 0\r\n",
+                                              ""));
+    for (const char* target : {"/cr", "/blank", "/nul", "/folded"}) {
+        HttpOpenResult r = open(target);
+        EXPECT_FALSE(r.transfer) << target;
+        EXPECT_EQ(r.error, HttpError::BadAddress) << target;
+    }
+    // Each redirection was asked for once and nothing was sent after it.
+    std::vector<LoopbackServer::Request> requests = server.requests();
+    ASSERT_EQ(requests.size(), 4u);
+    for (const LoopbackServer::Request& request : requests)
+        EXPECT_EQ(request.text.find("X-Injected"), std::string::npos) << request.text;
 }
 
 TEST_F(HttpClientLive, HttpsIsPassedOverWithAReason) {

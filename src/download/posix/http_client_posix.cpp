@@ -299,7 +299,8 @@ class PosixHttpClient final : public HttpClient {
         std::string current = address;
         for (int hop = 0;; ++hop) {
             std::optional<HttpAddress> target = splitHttpAddress(current);
-            if (!target)
+            // Checked again for every redirection: its target comes from the server.
+            if (!target || !fitsRequestLine(*target))
                 return {nullptr, HttpError::BadAddress, current};
             if (target->secure)
                 return {nullptr, HttpError::UnsupportedScheme, current};
