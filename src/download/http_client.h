@@ -126,8 +126,9 @@ class HttpClient {
 // The platform's client (WinINet on Windows, sockets natively).
 std::unique_ptr<HttpClient> platformHttpClient(const HttpLimits& limits = {});
 
-// Resolves a redirection target against the address that was asked for; nullopt when it leads
-// nowhere usable.
+// Resolves a redirection target against the address that was asked for, as RFC 3986 (section 5.2,
+// strict) resolves a reference, with a backslash before the query read as a slash. nullopt when
+// it leads nowhere usable: an empty target, or one that is no http or https address with a host.
 std::optional<std::string> resolveLocation(std::string_view base, std::string_view location);
 
 // The body must bring at least `minBytes` in every window of `window` once it has started.
