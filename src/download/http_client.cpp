@@ -169,6 +169,61 @@ const char* describeHttpError(HttpError error) {
     return "unknown error";
 }
 
+ParsedResponseHead parseResponseHead(std::string_view text) {
+    ParsedResponseHead parsed;
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t nl = text.find('\n', pos);
+        std::string_view line = text.substr(pos, nl == std::string_view::npos ? nl : nl - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (!lines.empty() && !line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+            lines.back() += " ";
+            lines.back() += line;
+        } else {
+            lines.emplace_back(line);
+        }
+        if (nl == std::string_view::npos)
+            break;
+        pos = nl + 1;
+    }
+    if (lines.empty())
+        return parsed;
+    std::string_view status = lines.front();
+    // "HTTP/x.y NNN reason"
+    if (!status.starts_with("HTTP/"))
+        return parsed;
+    std::size_t space = status.find(' ');
+    if (space == std::string_view::npos || status.size() < space + 4)
+        return parsed;
+    int code = 0;
+    for (std::size_t i = space + 1; i < space + 4; ++i) {
+        if (status[i] < '0' || status[i] > '9')
+            return parsed;
+        code = code * 10 + (status[i] - '0');
+    }
+    if (status.size() > space + 4 && status[space + 4] != ' ')
+        return parsed;
+    parsed.head.status = code;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::string_view field = lines[i];
+        std::size_t colon = field.find(':');
+        if (colon == std::string_view::npos)
+            continue;
+        std::string_view name = field.substr(0, colon);
+        std::string value(field.substr(colon + 1));
+        if (equalsIgnoreCase(name, "content-length"))
+            parsed.head.contentLength.push_back(std::move(value));
+        else if (equalsIgnoreCase(name, "transfer-encoding"))
+            parsed.head.transferEncoding.push_back(std::move(value));
+        else if (equalsIgnoreCase(name, "location"))
+            parsed.locations.push_back(std::move(value));
+    }
+    parsed.ok = true;
+    return parsed;
+}
+
 BodyLength bodyLength(const HttpResponseHead& head) {
     for (const std::string& coding : head.transferEncoding) {
         if (!equalsIgnoreCase(trim(coding), "identity"))

@@ -78,6 +78,15 @@ struct HttpResponseHead {
     std::vector<std::string> transferEncoding;  // every Transfer-Encoding value, in order
 };
 
+// A response head as received: the status line and header fields, up to (not including) the
+// blank line. Lines may end in CRLF or LF; a line starting with a blank continues the last one.
+struct ParsedResponseHead {
+    HttpResponseHead head;
+    std::vector<std::string> locations;  // every Location value, in order
+    bool ok = false;                     // false when the status line is not "HTTP/x.y NNN"
+};
+ParsedResponseHead parseResponseHead(std::string_view text);
+
 // How long the body is, by the response's own word.
 enum class BodyLengthKind { Valid, Missing, Invalid };
 struct BodyLength {

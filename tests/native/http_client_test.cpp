@@ -70,6 +70,24 @@ TEST(HttpRequest, AnAddressWithControlBytesOrBlanksDoesNotFitTheRequestLine) {
     }
 }
 
+TEST(ResponseHead, ReadsStatusLengthsAndLocationsWithEitherLineEnd) {
+    ParsedResponseHead crlf = parseResponseHead(
+        "HTTP/1.1 302 Found\r\nlocation: /a\r\n /b\r\nContent-Length: 0\r\nX-Other: 1");
+    ASSERT_TRUE(crlf.ok);
+    EXPECT_EQ(crlf.head.status, 302);
+    EXPECT_EQ(crlf.locations, std::vector<std::string>{" /a  /b"});
+    EXPECT_EQ(crlf.head.contentLength, std::vector<std::string>{" 0"});
+    ParsedResponseHead lf =
+        parseResponseHead("HTTP/1.0 200\nTRANSFER-ENCODING: chunked\nContent-Length:5\nbroken");
+    ASSERT_TRUE(lf.ok);
+    EXPECT_EQ(lf.head.status, 200);
+    EXPECT_EQ(lf.head.transferEncoding, std::vector<std::string>{" chunked"});
+    EXPECT_EQ(lf.head.contentLength, std::vector<std::string>{"5"});
+    for (const char* bad : {"", "HTTP/1.0", "HTTP/1.0 20", "HTTP/1.0 2x0 OK", "HTTP/1.0 2000",
+                            "ICY 200 OK", "http/1.0 200 OK", "\r\nHTTP/1.0 200 OK"})
+        EXPECT_FALSE(parseResponseHead(bad).ok) << bad;
+}
+
 BodyLength lengthOf(std::vector<std::string> lengths, std::vector<std::string> codings = {}) {
     HttpResponseHead head;
     head.status = 200;
