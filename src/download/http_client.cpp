@@ -1,5 +1,6 @@
 #include "download/http_client.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace vx {
@@ -126,6 +127,16 @@ std::string requestText(const HttpAddress& target) {
            "\r\nHost: " + host + "\r\n\r\n";
 }
 
+bool fitsRequestLine(const HttpAddress& target) {
+    auto fits = [](const std::string& text) {
+        return std::none_of(text.begin(), text.end(), [](char c) {
+            auto byte = static_cast<unsigned char>(c);
+            return byte <= 0x20 || byte == 0x7F;
+        });
+    };
+    return fits(target.host) && fits(target.object);
+}
+
 const char* describeHttpError(HttpError error) {
     switch (error) {
         case HttpError::None:
@@ -158,6 +169,61 @@ const char* describeHttpError(HttpError error) {
     return "unknown error";
 }
 
+ParsedResponseHead parseResponseHead(std::string_view text) {
+    ParsedResponseHead parsed;
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t nl = text.find('\n', pos);
+        std::string_view line = text.substr(pos, nl == std::string_view::npos ? nl : nl - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (!lines.empty() && !line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+            lines.back() += " ";
+            lines.back() += line;
+        } else {
+            lines.emplace_back(line);
+        }
+        if (nl == std::string_view::npos)
+            break;
+        pos = nl + 1;
+    }
+    if (lines.empty())
+        return parsed;
+    std::string_view status = lines.front();
+    // "HTTP/x.y NNN reason"
+    if (!status.starts_with("HTTP/"))
+        return parsed;
+    std::size_t space = status.find(' ');
+    if (space == std::string_view::npos || status.size() < space + 4)
+        return parsed;
+    int code = 0;
+    for (std::size_t i = space + 1; i < space + 4; ++i) {
+        if (status[i] < '0' || status[i] > '9')
+            return parsed;
+        code = code * 10 + (status[i] - '0');
+    }
+    if (status.size() > space + 4 && status[space + 4] != ' ')
+        return parsed;
+    parsed.head.status = code;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::string_view field = lines[i];
+        std::size_t colon = field.find(':');
+        if (colon == std::string_view::npos)
+            continue;
+        std::string_view name = field.substr(0, colon);
+        std::string value(field.substr(colon + 1));
+        if (equalsIgnoreCase(name, "content-length"))
+            parsed.head.contentLength.push_back(std::move(value));
+        else if (equalsIgnoreCase(name, "transfer-encoding"))
+            parsed.head.transferEncoding.push_back(std::move(value));
+        else if (equalsIgnoreCase(name, "location"))
+            parsed.locations.push_back(std::move(value));
+    }
+    parsed.ok = true;
+    return parsed;
+}
+
 BodyLength bodyLength(const HttpResponseHead& head) {
     for (const std::string& coding : head.transferEncoding) {
         if (!equalsIgnoreCase(trim(coding), "identity"))
@@ -187,30 +253,140 @@ BodyLength bodyLength(const HttpResponseHead& head) {
     return {BodyLengthKind::Valid, *agreed};
 }
 
+namespace {
+
+// The parts of a reference by the pattern of RFC 3986, appendix B; a part that is absent differs
+// from one that is present and empty.
+struct ReferenceParts {
+    std::optional<std::string_view> scheme;
+    std::optional<std::string_view> authority;
+    std::string_view path;
+    std::optional<std::string_view> query;
+    std::optional<std::string_view> fragment;
+};
+
+ReferenceParts splitReference(std::string_view text) {
+    ReferenceParts parts;
+    std::size_t delimiter = text.find_first_of(":/?#");
+    if (delimiter != std::string_view::npos && delimiter > 0 && text[delimiter] == ':') {
+        parts.scheme = text.substr(0, delimiter);
+        text.remove_prefix(delimiter + 1);
+    }
+    if (text.starts_with("//")) {
+        text.remove_prefix(2);
+        std::size_t end = std::min(text.find_first_of("/?#"), text.size());
+        parts.authority = text.substr(0, end);
+        text.remove_prefix(end);
+    }
+    std::size_t hash = text.find('#');
+    if (hash != std::string_view::npos) {
+        parts.fragment = text.substr(hash + 1);
+        text = text.substr(0, hash);
+    }
+    std::size_t question = text.find('?');
+    if (question != std::string_view::npos) {
+        parts.query = text.substr(question + 1);
+        text = text.substr(0, question);
+    }
+    parts.path = text;
+    return parts;
+}
+
+// RFC 3986 section 5.2.4.
+std::string removeDotSegments(std::string_view input) {
+    std::string output;
+    auto dropLastSegment = [&output] {
+        std::size_t slash = output.rfind('/');
+        output.erase(slash == std::string::npos ? 0 : slash);
+    };
+    while (!input.empty()) {
+        if (input.starts_with("../")) {
+            input.remove_prefix(3);
+        } else if (input.starts_with("./")) {
+            input.remove_prefix(2);
+        } else if (input.starts_with("/./")) {
+            input.remove_prefix(2);
+        } else if (input == "/.") {
+            input = "/";
+        } else if (input.starts_with("/../")) {
+            input.remove_prefix(3);
+            dropLastSegment();
+        } else if (input == "/..") {
+            input = "/";
+            dropLastSegment();
+        } else if (input == "." || input == "..") {
+            input = {};
+        } else {
+            std::size_t next = std::min(input.find('/', 1), input.size());
+            output.append(input.substr(0, next));
+            input.remove_prefix(next);
+        }
+    }
+    return output;
+}
+
+// A backslash before the query is the browser's slash (as splitHttpAddress reads it).
+std::string browserSlashes(std::string_view address) {
+    std::string text(address);
+    std::size_t end = std::min(text.find_first_of("?#"), text.size());
+    std::replace(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\\', '/');
+    return text;
+}
+
+bool isHttpScheme(std::string_view scheme) {
+    return equalsIgnoreCase(scheme, "http") || equalsIgnoreCase(scheme, "https");
+}
+
+}  // namespace
+
 std::optional<std::string> resolveLocation(std::string_view base, std::string_view location) {
     location = trim(location);
+    // A redirection that names nothing leads nowhere (rather than back to itself).
     if (location.empty())
         return std::nullopt;
-    if (location.find("://") != std::string_view::npos) {
-        if (!splitHttpAddress(location))
-            return std::nullopt;
-        return std::string(location);
-    }
-    std::size_t schemeEnd = base.find("://");
-    if (schemeEnd == std::string_view::npos)
+    const std::string baseText = browserSlashes(base);
+    const std::string referenceText = browserSlashes(location);
+    const ReferenceParts b = splitReference(baseText);
+    const ReferenceParts r = splitReference(referenceText);
+    if (!b.scheme || !b.authority || !isHttpScheme(*b.scheme))
         return std::nullopt;
-    if (location.starts_with("//")) {
-        return std::string(base.substr(0, schemeEnd + 1)) + std::string(location);
+
+    // RFC 3986 section 5.2.2, strict: a reference with a scheme stands on its own.
+    std::string_view scheme = *b.scheme;
+    std::optional<std::string_view> authority = b.authority;
+    std::optional<std::string_view> query = r.query;
+    std::string path;
+    if (r.scheme) {
+        scheme = *r.scheme;
+        authority = r.authority;
+        path = removeDotSegments(r.path);
+    } else if (r.authority) {
+        authority = r.authority;
+        path = removeDotSegments(r.path);
+    } else if (r.path.empty()) {
+        path = b.path;
+        if (!query)
+            query = b.query;
+    } else if (r.path.front() == '/') {
+        path = removeDotSegments(r.path);
+    } else {
+        // Merged with the base path up to its last slash; a base without a path stands for "/".
+        std::string merged = b.path.empty() ? std::string("/")
+                                            : std::string(b.path.substr(0, b.path.rfind('/') + 1));
+        merged += r.path;
+        path = removeDotSegments(merged);
     }
-    std::size_t pathStart = base.find('/', schemeEnd + 3);
-    std::string_view origin = base.substr(0, pathStart);
-    if (location.front() == '/')
-        return std::string(origin) + std::string(location);
-    std::string_view path =
-        pathStart == std::string_view::npos ? std::string_view("/") : base.substr(pathStart);
-    path = path.substr(0, path.find_first_of("?#"));
-    std::size_t lastSlash = path.rfind('/');
-    return std::string(origin) + std::string(path.substr(0, lastSlash + 1)) + std::string(location);
+    if (!isHttpScheme(scheme) || !authority)
+        return std::nullopt;
+
+    std::string target = std::string(scheme) + "://" + std::string(*authority) + path;
+    if (query)
+        target += "?" + std::string(*query);
+    if (r.fragment)
+        target += "#" + std::string(*r.fragment);
+    if (!splitHttpAddress(target))
+        return std::nullopt;
+    return target;
 }
 
 LowSpeedGuard::LowSpeedGuard(uint32_t windowMs, uint32_t minBytes)

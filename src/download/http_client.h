@@ -36,6 +36,11 @@ std::optional<HttpAddress> splitHttpAddress(std::string_view address);
 // The request line and headers sent for `target`.
 std::string requestText(const HttpAddress& target);
 
+// False when the host or object holds a control byte, a blank or DEL: taken into the request
+// as they are, they would end its line early and start lines of the address's own choosing.
+// Such an address is never sent.
+bool fitsRequestLine(const HttpAddress& target);
+
 // Limits that keep one transfer from hanging the pass: a server that accepts and then stalls, or
 // sends a byte now and then, or sends header lines without end.
 struct HttpLimits {
@@ -72,6 +77,15 @@ struct HttpResponseHead {
     std::vector<std::string> contentLength;     // every Content-Length value, in order
     std::vector<std::string> transferEncoding;  // every Transfer-Encoding value, in order
 };
+
+// A response head as received: the status line and header fields, up to (not including) the
+// blank line. Lines may end in CRLF or LF; a line starting with a blank continues the last one.
+struct ParsedResponseHead {
+    HttpResponseHead head;
+    std::vector<std::string> locations;  // every Location value, in order
+    bool ok = false;                     // false when the status line is not "HTTP/x.y NNN"
+};
+ParsedResponseHead parseResponseHead(std::string_view text);
 
 // How long the body is, by the response's own word.
 enum class BodyLengthKind { Valid, Missing, Invalid };
@@ -121,8 +135,9 @@ class HttpClient {
 // The platform's client (WinINet on Windows, sockets natively).
 std::unique_ptr<HttpClient> platformHttpClient(const HttpLimits& limits = {});
 
-// Resolves a redirection target against the address that was asked for; nullopt when it leads
-// nowhere usable.
+// Resolves a redirection target against the address that was asked for, as RFC 3986 (section 5.2,
+// strict) resolves a reference, with a backslash before the query read as a slash. nullopt when
+// it leads nowhere usable: an empty target, or one that is no http or https address with a host.
 std::optional<std::string> resolveLocation(std::string_view base, std::string_view location);
 
 // The body must bring at least `minBytes` in every window of `window` once it has started.

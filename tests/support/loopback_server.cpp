@@ -106,8 +106,25 @@ LoopbackResponse endlessHeadResponse() {
     return {LoopbackResponse::Kind::EndlessHead, "HTTP/1.0 200 OK\r\n", {}};
 }
 
-LoopbackResponse stallAfterHeadResponse(const std::string& declaredLength) {
-    return {LoopbackResponse::Kind::StallAfterHead, headWithLength(200, declaredLength), {}};
+LoopbackResponse stallAfterHeadResponse(const std::string& declaredLength, std::string bodyStart) {
+    return {LoopbackResponse::Kind::StallAfterHead, headWithLength(200, declaredLength),
+            std::move(bodyStart)};
+}
+
+LoopbackResponse pausedResponse(std::string first, std::string rest) {
+    LoopbackResponse r{LoopbackResponse::Kind::StallAfterHead,
+                       headWithLength(200, std::to_string(first.size() + rest.size())),
+                       std::move(first)};
+    r.rest = std::move(rest);
+    return r;
+}
+
+LoopbackResponse silentResponse() {
+    return {LoopbackResponse::Kind::StallAfterHead, {}, {}};
+}
+
+LoopbackResponse stallInHeadResponse() {
+    return {LoopbackResponse::Kind::StallAfterHead, "HTTP/1.0 200 OK\r\n", {}};
 }
 
 LoopbackResponse dripResponse(std::string body, int intervalMs) {
@@ -261,6 +278,15 @@ void LoopbackServer::serve(SocketHandle handle) {
         }
         return !stopping_;
     };
+    // True once the test releases the server; false when the client goes away or the server stops.
+    auto holdUntilReleased = [&] {
+        while (!stopping_ && !peerGone(client)) {
+            if (released_)
+                return true;
+            readable(client, 20);
+        }
+        return false;
+    };
 
     switch (response.kind) {
         case LoopbackResponse::Kind::Hangup:
@@ -281,9 +307,9 @@ void LoopbackServer::serve(SocketHandle handle) {
             break;
         }
         case LoopbackResponse::Kind::StallAfterHead:
-            if (sendAll(client, response.head.data(), response.head.size()))
-                while (waitWhileConnected(1000)) {
-                }
+            if (sendAll(client, response.head.data(), response.head.size()) &&
+                sendAll(client, response.body.data(), response.body.size()) && holdUntilReleased())
+                sendAll(client, response.rest.data(), response.rest.size());
             break;
         case LoopbackResponse::Kind::Drip:
             if (!sendAll(client, response.head.data(), response.head.size()))

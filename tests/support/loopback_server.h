@@ -2,6 +2,8 @@
 // A small HTTP server on 127.0.0.1 for tests and benchmarks, in a thread of the test process.
 // Each request target can be given an answer, including the broken ones real servers send:
 // no length, wrong lengths, endless headers, a stall after the headers, a body that drips.
+// A stalled answer holds its connection until the client goes away, the server stops, or the test
+// releases it: the test decides when the server goes on, not a clock.
 
 #include <atomic>
 #include <condition_variable>
@@ -20,7 +22,7 @@ struct LoopbackResponse {
     enum class Kind {
         Fixed,           // head then body, then close
         EndlessHead,     // a status line, then header lines until the client goes away (2 MB)
-        StallAfterHead,  // head, then silence until the client goes away
+        StallAfterHead,  // head and body, then silence until released; then `rest`
         Drip,            // head, then the body one byte per interval
         Hangup,          // close without a word
     };
@@ -28,6 +30,7 @@ struct LoopbackResponse {
     std::string head;  // status line and header fields, each ending in CRLF, and the blank line
     std::string body;
     int dripIntervalMs = 500;
+    std::string rest = {};  // StallAfterHead: sent once the test releases the server
 };
 
 // 200 with an exact Content-Length.
@@ -40,7 +43,16 @@ LoopbackResponse rawResponse(const std::string& headLines, std::string body);
 LoopbackResponse chunkedResponse(const std::string& body);
 LoopbackResponse redirectResponse(int status, const std::string& location);
 LoopbackResponse endlessHeadResponse();
-LoopbackResponse stallAfterHeadResponse(const std::string& declaredLength);
+// A 200 declaring `declaredLength`, then `bodyStart`, then nothing until the client goes away
+// (or release(), which closes the connection).
+LoopbackResponse stallAfterHeadResponse(const std::string& declaredLength,
+                                        std::string bodyStart = {});
+// A 200 with the length of both parts: `first`, then nothing until release(), then `rest`.
+LoopbackResponse pausedResponse(std::string first, std::string rest);
+// Reads the request and sends nothing at all.
+LoopbackResponse silentResponse();
+// A status line, then nothing: the head never ends.
+LoopbackResponse stallInHeadResponse();
 LoopbackResponse dripResponse(std::string body, int intervalMs = 500);
 LoopbackResponse hangupResponse();
 
@@ -67,6 +79,8 @@ class LoopbackServer {
     int requestCount(const std::string& target) const;
     // Connections whose handling has finished.
     int finishedConnections() const { return finished_.load(); }
+    // Ends every stall, present and future: each sends its `rest` and closes.
+    void release() { released_ = true; }
 
   private:
 #ifdef _WIN32
@@ -83,6 +97,7 @@ class LoopbackServer {
     SocketHandle listener_ = kNoSocket;
     uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> released_{false};
     std::atomic<int> finished_{0};
     mutable std::mutex mutex_;
     std::map<std::string, std::shared_ptr<const LoopbackResponse>> routes_;

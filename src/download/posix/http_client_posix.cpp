@@ -150,83 +150,6 @@ HttpError sendAll(int fd, const std::string& bytes, const HttpLimits& limits,
     return HttpError::None;
 }
 
-bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char a = text[i], b = prefix[i];
-        if (a >= 'A' && a <= 'Z')
-            a = static_cast<char>(a + 32);
-        if (b >= 'A' && b <= 'Z')
-            b = static_cast<char>(b + 32);
-        if (a != b)
-            return false;
-    }
-    return true;
-}
-
-struct ParsedHead {
-    HttpResponseHead head;
-    std::vector<std::string> locations;
-    bool ok = false;
-};
-
-// Status line and header fields of a complete head (its blank line excluded).
-ParsedHead parseHead(std::string_view text) {
-    ParsedHead parsed;
-    std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t nl = text.find('\n', pos);
-        std::string_view line = text.substr(pos, nl == std::string_view::npos ? nl : nl - pos);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (!lines.empty() && !line.empty() && (line.front() == ' ' || line.front() == '\t')) {
-            lines.back() += " ";
-            lines.back() += line;
-        } else {
-            lines.emplace_back(line);
-        }
-        if (nl == std::string_view::npos)
-            break;
-        pos = nl + 1;
-    }
-    if (lines.empty())
-        return parsed;
-    std::string_view status = lines.front();
-    // "HTTP/x.y NNN reason"
-    if (!status.starts_with("HTTP/"))
-        return parsed;
-    std::size_t space = status.find(' ');
-    if (space == std::string_view::npos || status.size() < space + 4)
-        return parsed;
-    int code = 0;
-    for (std::size_t i = space + 1; i < space + 4; ++i) {
-        if (status[i] < '0' || status[i] > '9')
-            return parsed;
-        code = code * 10 + (status[i] - '0');
-    }
-    if (status.size() > space + 4 && status[space + 4] != ' ')
-        return parsed;
-    parsed.head.status = code;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        std::string_view field = lines[i];
-        std::size_t colon = field.find(':');
-        if (colon == std::string_view::npos)
-            continue;
-        std::string_view name = field.substr(0, colon);
-        std::string value(field.substr(colon + 1));
-        if (startsWithIgnoreCase(name, "content-length") && name.size() == 14)
-            parsed.head.contentLength.push_back(value);
-        else if (startsWithIgnoreCase(name, "transfer-encoding") && name.size() == 17)
-            parsed.head.transferEncoding.push_back(value);
-        else if (startsWithIgnoreCase(name, "location") && name.size() == 8)
-            parsed.locations.push_back(value);
-    }
-    parsed.ok = true;
-    return parsed;
-}
-
 class SocketTransfer final : public HttpTransfer {
   public:
     SocketTransfer(Socket socket, HttpResponseHead head, std::string early,
@@ -299,7 +222,8 @@ class PosixHttpClient final : public HttpClient {
         std::string current = address;
         for (int hop = 0;; ++hop) {
             std::optional<HttpAddress> target = splitHttpAddress(current);
-            if (!target)
+            // Checked again for every redirection: its target comes from the server.
+            if (!target || !fitsRequestLine(*target))
                 return {nullptr, HttpError::BadAddress, current};
             if (target->secure)
                 return {nullptr, HttpError::UnsupportedScheme, current};
@@ -345,7 +269,8 @@ class PosixHttpClient final : public HttpClient {
                 if (w != Wait::Ready)
                     return {nullptr, waitError(w), target->host};
             }
-            ParsedHead parsed = parseHead(std::string_view(received).substr(0, headEnd));
+            ParsedResponseHead parsed =
+                parseResponseHead(std::string_view(received).substr(0, headEnd));
             if (!parsed.ok)
                 return {nullptr, HttpError::Protocol, target->host};
             int status = parsed.head.status;
