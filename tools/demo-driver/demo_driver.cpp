@@ -16,9 +16,8 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
-#include <vector>
 
-#include "png_writer.h"
+#include "png_file.h"
 
 namespace {
 
@@ -59,35 +58,17 @@ bool capture(HWND window, const std::string& path) {
         return false;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     bool ok = false;
-    if (bitmap && bits) {
+    if (bitmap) {
         HGDIOBJ old = SelectObject(memory, bitmap);
         ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top,
                     SRCCOPY | CAPTUREBLT) != 0;
-        GdiFlush();
-        if (ok) {
-            std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-            const auto* pixels = static_cast<const uint8_t*>(bits);
-            for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
-                rgb[i * 3] = pixels[i * 4 + 2];
-                rgb[i * 3 + 1] = pixels[i * 4 + 1];
-                rgb[i * 3 + 2] = pixels[i * 4];
-            }
-            ok = demo::writePng(path, width, height, rgb);
-        }
+        // The bitmap is read while selected into no device context.
         SelectObject(memory, old);
-    }
-    if (bitmap)
+        ok = ok && demo::savePng(bitmap, path);
         DeleteObject(bitmap);
+    }
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return ok;

@@ -16,9 +16,42 @@ namespace {
 
 constexpr int kTypeBoxIds[] = {IDC_TYPE_IMAGES, IDC_TYPE_MP3, IDC_TYPE_FLASH};
 
-int CALLBACK browseCallback(HWND window, UINT msg, LPARAM, LPARAM initial) {
-    if (msg == BFFM_INITIALIZED && initial)
-        SendMessageA(window, BFFM_SETSELECTIONA, TRUE, initial);
+// The folder the browser opens on, and whether the browser has selected it yet.
+struct BrowseStart {
+    std::string folder;  // full path, no trailing backslash
+    bool selected = false;
+};
+
+// Full, with no trailing backslash (but "C:\"), so that two spellings of a folder compare equal.
+std::string comparablePath(const std::string& path) {
+    char full[MAX_PATH] = {};
+    const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    std::string out = n > 0 && n < MAX_PATH ? std::string(full, n) : path;
+    while (out.size() > 3 && out.back() == '\\')
+        out.pop_back();
+    return out;
+}
+
+// Wine's browser finds the folder to select by comparing the item ids of the path with those of
+// its tree, stamps included; looking a folder up can move its last-access stamp, and then the
+// look-up of the first try no longer matches the tree it has just filled. A second try looks up
+// the stamps as they now are and finds the folder.
+constexpr int kSelectAttempts = 3;
+
+int CALLBACK browseCallback(HWND window, UINT msg, LPARAM param, LPARAM data) {
+    auto* start = reinterpret_cast<BrowseStart*>(data);
+    if (!start || start->folder.empty())
+        return 0;
+    if (msg == BFFM_INITIALIZED) {
+        for (int attempt = 0; attempt < kSelectAttempts && !start->selected; ++attempt)
+            SendMessageA(window, BFFM_SETSELECTIONA, TRUE,
+                         reinterpret_cast<LPARAM>(start->folder.c_str()));
+    } else if (msg == BFFM_SELCHANGED) {
+        char path[MAX_PATH] = {};
+        start->selected = param &&
+                          SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(param), path) &&
+                          lstrcmpiA(comparablePath(path).c_str(), start->folder.c_str()) == 0;
+    }
     return 0;
 }
 
@@ -170,14 +203,17 @@ void CPropPageDownloadSet::onTypeBoxClicked(int id) {
 }
 
 void CPropPageDownloadSet::browseFolder() {
-    std::string initial = cutText(itemText(IDC_SAVE_FOLDER), 519);
+    const std::string initial = cutText(itemText(IDC_SAVE_FOLDER), 519);
+    BrowseStart start;
+    if (!initial.empty())
+        start.folder = comparablePath(initial);
     // The new dialog style needs COM on this thread, which may be a download worker.
     ui::ComInit com;
     BROWSEINFOA info{};
     info.hwndOwner = hwnd();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     info.lpfn = &browseCallback;
-    info.lParam = reinterpret_cast<LPARAM>(initial.c_str());
+    info.lParam = reinterpret_cast<LPARAM>(&start);
     PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info);
     if (!chosen)
         return;
