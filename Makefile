@@ -27,7 +27,7 @@ build-native:
 build-win64:
 	@cmake --build $(WIN64)
 
-# The XML engine under libFuzzer for FUZZ_SECONDS per target (make test runs it for 30 s).
+# Every fuzz target under libFuzzer for FUZZ_SECONDS each (make test runs each for 8 s).
 FUZZ_SECONDS ?= 600
 fuzz: bootstrap
 	@scripts/fuzz $(FUZZ_SECONDS)

@@ -46,6 +46,7 @@ if(vx_fuzz_sources AND EXISTS ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_driver.cpp)
     target_compile_options(${name} PRIVATE ${VX_SANITIZE})
     target_link_options(${name} PRIVATE ${VX_SANITIZE})
     target_link_libraries(${name} PRIVATE vexaro_posix_san vexaro_core_san)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
     add_test(NAME fuzz.${stem}
       COMMAND ${name} ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${stem} 20000)

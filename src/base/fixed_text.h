@@ -11,8 +11,11 @@
 
 namespace vx {
 
-// The longest prefix of `text` that fits in `maxBytes` bytes without splitting a character.
+// The longest prefix of `text` that fits in `maxBytes` bytes without splitting a character. A
+// NUL byte ends the text, as it ends a character array: what follows it would be dropped by every
+// writer and cut by every path the platform opens.
 inline std::string cutText(std::string_view text, std::size_t maxBytes) {
+    text = text.substr(0, text.find('\0'));
     if (text.size() <= maxBytes)
         return std::string(text);
     std::size_t pos = 0;

@@ -59,6 +59,24 @@ const char* const kTokens[] = {
     "\xB0\xA1",
     "\x81<",
     "\x81>",
+    // The readers' own elements, and the pieces of addresses that file names come from.
+    "<DOWNLOAD>",
+    "<DOWNLOAD_ITEM>",
+    "</DOWNLOAD>",
+    "<URL>",
+    "</URL>",
+    "<LIMITRESOLVING>",
+    "<RESOLVING_CAP RESX=\"1\"/>",
+    "-",
+    "9999999999",
+    "http://",
+    "\\",
+    ":",
+    ".",
+    "..",
+    "CON",
+    "lpt1",
+    "\x81\\",
 };
 
 Input readFile(const std::filesystem::path& path) {

@@ -26,6 +26,7 @@ void PrintTo(const DownloadSettings& s, std::ostream* os) {
 
 namespace {
 
+using namespace std::string_literals;
 using vx::DownloadSettings;
 using vx::ResolutionCap;
 
@@ -247,6 +248,17 @@ TEST_F(SettingsFileTest, LongSaveFolderIsCutTo519Bytes) {
     DownloadSettings s;
     s.saveFolder = folder;
     EXPECT_EQ(s.saveFolder.size(), 519u);
+}
+
+// Files would otherwise be saved under the path up to the NUL, which the platform opens, while
+// the record held a different folder.
+TEST_F(SettingsFileTest, SaveFolderEndsAtANulByteAndReadsBackAsWritten) {
+    files.files[configPath()] =
+        "<CONFIG><SAVEFOLDER>D:\\Pics"s + '\0' + "\\Other</SAVEFOLDER></CONFIG>";
+    const DownloadSettings s = loaded();
+    EXPECT_EQ(s.saveFolder.str(), "D:\\Pics");
+    ASSERT_TRUE(vx::saveSettings(s, install, files));
+    EXPECT_EQ(loaded(), s);
 }
 
 TEST_F(SettingsFileTest, MarkupCharactersInTheFolderAreEscapedAndReadBack) {

@@ -454,6 +454,31 @@ TEST(FixedText, CutsOnEveryAssignmentAndJoinsLikeAString) {
     EXPECT_EQ(view, "C:\\x");
 }
 
+// A NUL byte ends a field as it ends a character array: two pages that differ only after it are
+// one page, and the store holds what Save writes.
+TEST(FixedText, EndsAtTheFirstNulByte) {
+    vx::FixedText<8> text(std::string("ab\0cdefghij", 12));
+    EXPECT_EQ(text.str(), "ab");
+    text = std::string_view("\0x", 2);
+    EXPECT_TRUE(text.empty());
+}
+
+TEST_F(HistoryStoreTest, PagesThatDifferOnlyAfterANulByteAreOneRecord) {
+    files.createFolder(kHistory, nullptr);
+    std::string content;
+    for (const std::string rest : {"one", "two"}) {
+        const std::string page = std::string("http://p.example/") + '\0' + rest;
+        content += downloadBlock("<DOWNLOAD_TIME>5</DOWNLOAD_TIME>\r\n<REFERRER_URL>" + page +
+                                 "</REFERRER_URL>\r\n<DOWNLOAD_ITEM>\r\n<DOWNLOAD_FILE>" + rest +
+                                 "</DOWNLOAD_FILE>\r\n</DOWNLOAD_ITEM>\r\n");
+    }
+    files.put(dayPath("1970-01-01"), content);
+    store.Load();
+    ASSERT_EQ(store.records().size(), 1u);
+    EXPECT_EQ(store.records()[0].pageAddress, "http://p.example/");
+    EXPECT_EQ(store.records()[0].items, (std::vector<HistoryItem>{item("one"), item("two")}));
+}
+
 TEST_F(HistoryStoreTest, ClearEmptiesRecordsTitlesAndLookups) {
     store.AddRecord(record("http://a.example/", 1, {item("http://a.example/1.jpg")}));
     store.Clear();
