@@ -23,7 +23,7 @@ void require(bool condition, const char* what) {
 
 // The name both download roads give a file fetched from `address`.
 std::string mediaName(std::string_view address) {
-    return vx::safeFileName(vx::lastSegment(address));
+    return vx::mediaFileName(address);
 }
 
 // Windows opens a device for these names, whatever the case, the extension or blanks before it.
