@@ -16,6 +16,7 @@
 #include "download/posix/folder_url_cache.h"
 #include "history/history_store.h"
 #include "settings/download_settings.h"
+#include "support/http_test_util.h"
 #include "support/loopback_server.h"
 #include "support/recording_sink.h"
 #include "support/scratch_folder.h"
@@ -60,10 +61,8 @@ class FilePassFixture : public ::testing::Test {
         settings.saveFolder = saveFolder.path();
         flags.running = 1;
         flags.continueCurrent = 1;
-        limits.idleTimeoutMs = 500;
-        limits.headTimeoutMs = 2000;
-        limits.lowSpeedWindowMs = 1500;
-        limits.lowSpeedBytes = 64;
+        // A test that watches a limit end a transfer shortens only that one.
+        limits = generousHttpLimits();
         char cwd[4096];
         if (getcwd(cwd, sizeof cwd))
             startFolder = cwd;

@@ -26,8 +26,11 @@ using test::shortHttpLimits;
 class WinInetClient : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(server.listening()); }
-    HttpOpenResult open(const std::string& target, const AbortCheck& abort = nullptr) {
-        client = platformHttpClient(shortHttpLimits());
+    // Ordinary transfers get limits a loaded machine never reaches; a test that watches a limit
+    // end a transfer asks for short ones, against a server that never satisfies them.
+    HttpOpenResult open(const std::string& target, const AbortCheck& abort = nullptr,
+                        HttpLimits limits = test::generousHttpLimits()) {
+        client = platformHttpClient(limits);
         return client->open(server.url(target), abort);
     }
     LoopbackServer server;
@@ -60,6 +63,15 @@ TEST_F(WinInetClient, ABackslashInThePathIsSentAsASlashLikeTheNativeClient) {
     EXPECT_EQ(requests[0].text.substr(0, requests[0].text.find("\r\n")), "GET /dir/b.jpg HTTP/1.0");
 }
 
+TEST_F(WinInetClient, AnAddressThatWouldAddARequestLineIsNeverSent) {
+    for (const char* target : {"/a.jpg HTTP/1.0\r\nX-Injected: 1\r\n\r\n", "/b c.jpg", "/d\x7f.jpg"}) {
+        HttpOpenResult r = open(target);
+        EXPECT_FALSE(r.transfer) << target;
+        EXPECT_EQ(r.error, HttpError::BadAddress) << target;
+    }
+    EXPECT_TRUE(server.requests().empty());
+}
+
 TEST_F(WinInetClient, ReportsStatusAndEveryLengthHeader) {
     server.route("/missing", test::responseWithLength(404, "9", "not found"));
     server.route("/twice", test::rawResponse("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n"
@@ -79,7 +91,7 @@ TEST_F(WinInetClient, ReportsStatusAndEveryLengthHeader) {
 
 TEST_F(WinInetClient, AStalledBodyEnds) {
     server.route("/stall", test::stallAfterHeadResponse("5000"));
-    HttpOpenResult r = open("/stall");
+    HttpOpenResult r = open("/stall", nullptr, shortHttpLimits());
     ASSERT_TRUE(r.transfer);
     auto [body, error] = readWholeBody(*r.transfer);
     EXPECT_TRUE(body.empty());
@@ -88,7 +100,7 @@ TEST_F(WinInetClient, AStalledBodyEnds) {
 
 TEST_F(WinInetClient, ADrippingBodyEndsAsTooSlow) {
     server.route("/drip", test::dripResponse(std::string(400, 'd'), 100));
-    HttpOpenResult r = open("/drip");
+    HttpOpenResult r = open("/drip", nullptr, shortHttpLimits());
     ASSERT_TRUE(r.transfer);
     auto [body, error] = readWholeBody(*r.transfer);
     EXPECT_LT(body.size(), 400u);
@@ -99,7 +111,7 @@ TEST_F(WinInetClient, HeadersWithoutEndGiveNothingUsable) {
     // The server gives up after 2 MB of header lines. WinINet either gives up first or returns
     // a head without any length, which the file pass passes over.
     server.route("/endless", test::endlessHeadResponse());
-    HttpOpenResult r = open("/endless");
+    HttpOpenResult r = open("/endless", nullptr, shortHttpLimits());
     EXPECT_TRUE(!r.transfer || bodyLength(r.transfer->head()).kind != BodyLengthKind::Valid);
 }
 
@@ -126,7 +138,7 @@ TEST_F(WinInetClient, AWholePassCopiesCachedFilesAndDownloadsTheRest) {
     flags.continueCurrent = 1;
     test::RecordingSink sink;
     FilePassPorts ports = platformFilePassPorts(sink);
-    ports.openInternet = [] { return platformHttpClient(shortHttpLimits()); };
+    ports.openInternet = [] { return platformHttpClient(test::generousHttpLimits()); };
 
     std::string tag = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
     std::string cachedAddress = server.url("/cached-" + tag + ".jpg");

@@ -261,6 +261,12 @@ class WinInetClient final : public HttpClient {
         std::replace(object.begin(), object.end(), '\\', '/');
         if (object.empty() || object.front() != '/')
             object.insert(object.begin(), '/');
+        // Nothing from a page may add a line to the request, whatever WinINet would make of it.
+        HttpAddress target;
+        target.host = host;
+        target.object = object;
+        if (!fitsRequestLine(target))
+            return {nullptr, HttpError::BadAddress, address};
 
         InternetHandle connection(InternetConnectA(session_.get(), host.c_str(), parts.nPort, "",
                                                    "", INTERNET_SERVICE_HTTP, 0, 0));
