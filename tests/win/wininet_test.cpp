@@ -64,7 +64,8 @@ TEST_F(WinInetClient, ABackslashInThePathIsSentAsASlashLikeTheNativeClient) {
 }
 
 TEST_F(WinInetClient, AnAddressThatWouldAddARequestLineIsNeverSent) {
-    for (const char* target : {"/a.jpg HTTP/1.0\r\nX-Injected: 1\r\n\r\n", "/b c.jpg", "/d\x7f.jpg"}) {
+    for (const char* target :
+         {"/a.jpg HTTP/1.0\r\nX-Injected: 1\r\n\r\n", "/b c.jpg", "/d\x7f.jpg"}) {
         HttpOpenResult r = open(target);
         EXPECT_FALSE(r.transfer) << target;
         EXPECT_EQ(r.error, HttpError::BadAddress) << target;
