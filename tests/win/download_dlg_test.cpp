@@ -292,7 +292,13 @@ TEST_F(DownloadWindowTest, AllWindowsModeHarvestsThePageAndEndsWithDownloadCompl
     User user([&](DWORD ui) {
         HWND dialog = nullptr;
         poll([&] { return (dialog = progressDialogOf(ui)) != nullptr; });
-        complete = poll([&] { return textOf(dialog) == "Download complete!"; });
+        // The worker's last steps set the caption, then button 2's text, then hide "&Cancel
+        // Current": the finished state is read once all of them have happened.
+        complete = poll([&] {
+            return textOf(dialog) == "Download complete!" &&
+                   textOf(GetDlgItem(dialog, IDCANCEL)) == "OK" &&
+                   !IsWindowVisible(GetDlgItem(dialog, IDC_CANCEL_CURRENT));
+        });
         button = textOf(GetDlgItem(dialog, IDCANCEL));
         percent = textOf(GetDlgItem(dialog, IDC_DOWNLOAD_PERCENT));
         file = textOf(GetDlgItem(dialog, IDC_DOWNLOAD_FILE));
