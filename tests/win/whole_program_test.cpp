@@ -5,6 +5,9 @@
 //   VX_DRIVE_REPORT    where to write what was seen, a "key=value" line each
 //   VX_DRIVE_CAPTION   the progress window's caption to wait for (default "Download complete!")
 //   VX_DRIVE_SESSIONS  window-list runs: how many sessions to start with "&Download Now"
+//
+// Besides what it saw, the report gives each new caption of the progress window with the
+// milliseconds since the launch when it was first read ("at_ms=MS:CAPTION"), for the benchmarks.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -50,7 +53,7 @@ bool driveFromEnvironment(Drive& drive) {
 // The running program; ended by force if it outlives the test.
 class Program {
   public:
-    explicit Program(std::string commandLine) {
+    explicit Program(std::string commandLine) : launched_(std::chrono::steady_clock::now()) {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         started_ = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -68,6 +71,11 @@ class Program {
     Program& operator=(const Program&) = delete;
 
     bool started() const { return started_; }
+    long long msSinceLaunch() const {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now() - launched_)
+            .count();
+    }
     DWORD pid() const { return process_.dwProcessId; }
     bool ended() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
     // The exit code once the program has ended within `deadline`, STILL_ACTIVE otherwise.
@@ -79,21 +87,27 @@ class Program {
     }
 
   private:
+    std::chrono::steady_clock::time_point launched_;
     bool started_ = false;
     PROCESS_INFORMATION process_{};
 };
 
 // Waits until the program's progress window reads `caption` with button 2 reading "OK" (the
 // finished state), then presses that button. Returns the last caption seen.
-std::string finishHarvest(const Program& program, const std::string& caption) {
+std::string finishHarvest(const Program& program, const std::string& caption, Drive& drive) {
     HWND window = nullptr;
     std::string seen;
+    std::string previous;
     const bool reached = poll(
         [&] {
             window = wintest::dialogOfProcessWith(program.pid(), IDC_CANCEL_CURRENT);
             seen = window ? textOf(window) : std::string();
             if (seen == caption && textOf(GetDlgItem(window, IDCANCEL)) != "OK")
                 seen += " (still running)";
+            if (!seen.empty() && seen != previous) {
+                drive.report << "at_ms=" << program.msSinceLaunch() << ":" << seen << "\n";
+                previous = seen;
+            }
             return seen == caption || program.ended();
         },
         kHarvestDeadline);
@@ -119,7 +133,7 @@ TEST(WholeProgram, PressesOkOnceTheProgressWindowReadsTheGivenCaption) {
     // Every box the program shows is recorded and answered, so none can hold the run.
     wintest::MessageBoxCatcher boxes({IDOK}, program.pid());
 
-    const std::string seen = finishHarvest(program, drive.caption);
+    const std::string seen = finishHarvest(program, drive.caption, drive);
     drive.report << "caption=" << seen << "\n";
     const DWORD exitCode = program.waitForExit(120000);
     drive.report << "exit=" << exitCode << "\n";
@@ -157,7 +171,7 @@ TEST(WholeProgram, DownloadsFromTheWindowListThenClosesIt) {
         // The previous session has handed the button back before the next press.
         ASSERT_TRUE(poll([&] { return IsWindowEnabled(GetDlgItem(main, IDC_DOWNLOAD_NOW)); }));
         press(main, IDC_DOWNLOAD_NOW);
-        drive.report << "caption=" << finishHarvest(program, drive.caption) << "\n";
+        drive.report << "caption=" << finishHarvest(program, drive.caption, drive) << "\n";
         // "OK" hides the progress window, which stays for the next session.
         EXPECT_TRUE(poll([&] {
             HWND progress = wintest::dialogOfProcessWith(program.pid(), IDC_CANCEL_CURRENT);
