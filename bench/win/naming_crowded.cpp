@@ -1,10 +1,12 @@
 // Naming and saving under Wine into a folder that may already be crowded: the session namer over
 // the platform's local files, as the file pass uses them.
 //
-//   naming_crowded --folder DIR --files N [--name NAME]
+//   naming_crowded --folder DIR --files N [--name NAME | --plain]
 //
 // Saves N new files of 1..N bytes into DIR. With --name, every file is named NAME (one name
 // family, numbered variants); without it, each file has a name of its own (pic00000.jpg, ...).
+// With --plain, the files are created under their own names without the namer: the platform's
+// own cost of creating a file in that folder.
 // Prints "files=N ms=T" and ends with 0 when every file was saved as a new file.
 
 #include <windows.h>
@@ -20,14 +22,19 @@ int main(int argc, char** argv) {
     std::string folder;
     std::string family;
     int count = 0;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    bool plain = false;
+    for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--folder")
-            folder = argv[i + 1];
+        if (a == "--plain")
+            plain = true;
+        else if (i + 1 >= argc)
+            break;
+        else if (a == "--folder")
+            folder = argv[++i];
         else if (a == "--files")
-            count = std::atoi(argv[i + 1]);
+            count = std::atoi(argv[++i]);
         else if (a == "--name")
-            family = argv[i + 1];
+            family = argv[++i];
     }
     if (folder.empty() || count <= 0) {
         std::fprintf(stderr, "usage: naming_crowded --folder DIR --files N [--name NAME]\n");
@@ -45,6 +52,12 @@ int main(int argc, char** argv) {
         std::snprintf(own, sizeof own, "pic%05d.jpg", i);
         const std::string name = family.empty() ? std::string(own) : family;
         const uint64_t size = static_cast<uint64_t>(i) + 1;
+        if (plain) {
+            const std::string path = folder + "\\" + name;
+            if (files.writeNewFile(path, bytes.data(), size) == vx::CreateOutcome::Created)
+                ++saved;
+            continue;
+        }
         vx::SaveResult r = namer.save(folder, name, size, [&](const std::string& path) {
             return files.writeNewFile(path, bytes.data(), size);
         });

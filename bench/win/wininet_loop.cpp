@@ -17,6 +17,11 @@
 //   --texts-per-percent  per change of the shown percentage, the refresh sent to that window
 //   --cache              the cache road: each address looked up in the URL cache and its local
 //                        file copied into DIR with CopyFileA; no HTTP
+//   --watched            the window even without messages, found as the program's progress window
+//                        is (a dialog with "&Cancel Current" and "Cancel &All"): at the end it
+//                        reads "Download complete!" with "OK", and the program waits for that
+//                        press, so the helper that plays the user (win_tests.exe) can drive it
+//   --report FILE        the result line written to FILE too
 //
 // Prints "files=N bytes=B reads=R sends=S ms=T" (R: reads that returned data; S: messages sent
 // to the window; T: from the first request to the last file written, the setup of the session
@@ -54,13 +59,18 @@ struct Options {
     bool barPerChunk = false;
     bool textsPerPercent = false;
     bool cache = false;
+    bool watched = false;
+    std::string report;
 
-    bool needsWindow() const { return textsPerFile || barPerChunk || textsPerPercent; }
+    bool needsWindow() const { return textsPerFile || barPerChunk || textsPerPercent || watched; }
 };
 
 constexpr UINT kRefresh = WM_APP + 1;
 constexpr int kBarId = 100;
 constexpr int kFirstTextId = 101;
+// The ids of the progress window's buttons, by which the helper finds it.
+constexpr int kCancelCurrentId = 1064;
+constexpr int kCancelAllId = IDCANCEL;
 
 // A window on a thread of its own with a bar and four texts, as a progress window has. The
 // worker changes it only by sent messages, so each one is a round trip between threads.
@@ -77,6 +87,13 @@ class ProgressWindow {
             PostMessageA(window_, WM_CLOSE, 0, 0);
         if (thread_.joinable())
             thread_.join();
+    }
+    // The finished state as the helper waits for it, then its press of "OK".
+    bool finishAndWaitForOk() {
+        SetWindowTextA(window_, "Download complete!");
+        SetDlgItemTextA(window_, kCancelAllId, "OK");
+        std::unique_lock<std::mutex> lock(mutex_);
+        return pressed_.wait_for(lock, std::chrono::minutes(2), [this] { return okPressed_; });
     }
     void showTexts(const std::string& from, const std::string& file, const std::string& size,
                    const std::string& percent) {
@@ -109,35 +126,52 @@ class ProgressWindow {
                 SetDlgItemTextA(window, kFirstTextId + i, self->texts_[i].c_str());
             return 0;
         }
+        if (message == WM_COMMAND && LOWORD(wParam) == kCancelAllId && self) {
+            {
+                std::lock_guard<std::mutex> lock(self->mutex_);
+                self->okPressed_ = true;
+            }
+            self->pressed_.notify_all();
+            return 0;
+        }
+        if (message == WM_CLOSE) {
+            DestroyWindow(window);
+            return 0;
+        }
         if (message == WM_DESTROY) {
             PostQuitMessage(0);
             return 0;
         }
-        return DefWindowProcA(window, message, wParam, lParam);
+        return self ? CallWindowProcA(self->dialogProc_, window, message, wParam, lParam)
+                    : DefWindowProcA(window, message, wParam, lParam);
     }
 
     void run() {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
         InitCommonControlsEx(&controls);
-        WNDCLASSA kind{};
-        kind.lpfnWndProc = proc;
-        kind.hInstance = GetModuleHandleA(nullptr);
-        kind.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        kind.lpszClassName = "WinInetLoopProgress";
-        RegisterClassA(&kind);
-        HWND window = CreateWindowExA(0, kind.lpszClassName, "Download files now...",
-                                      WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 420, 200, nullptr,
-                                      nullptr, kind.hInstance, nullptr);
+        // The system's dialog class, as the progress window is one.
+        HINSTANCE instance = GetModuleHandleA(nullptr);
+        HWND window =
+            CreateWindowExA(0, "#32770", "Download files now...", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                            100, 100, 420, 220, nullptr, nullptr, instance, nullptr);
         if (window) {
             SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+            dialogProc_ = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&proc)));
+            CreateWindowExA(0, "BUTTON", "&Cancel Current", WS_CHILD | WS_VISIBLE, 10, 140, 120, 24,
+                            window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCancelCurrentId)),
+                            instance, nullptr);
+            CreateWindowExA(0, "BUTTON", "Cancel &All", WS_CHILD | WS_VISIBLE, 140, 140, 120, 24,
+                            window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCancelAllId)),
+                            instance, nullptr);
             for (int i = 0; i < 4; ++i)
                 CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 10, 10 + 22 * i, 390, 20,
                                 window,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstTextId + i)),
-                                kind.hInstance, nullptr);
+                                instance, nullptr);
             bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 110, 390, 20,
                                    window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBarId)),
-                                   kind.hInstance, nullptr);
+                                   instance, nullptr);
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -157,7 +191,10 @@ class ProgressWindow {
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable ready_;
+    std::condition_variable pressed_;
     bool started_ = false;
+    bool okPressed_ = false;
+    WNDPROC dialogProc_ = nullptr;
     HWND window_ = nullptr;
     HWND bar_ = nullptr;
     std::string texts_[4];
@@ -415,7 +452,7 @@ bool parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (a == "--list" || a == "--out" || a == "--chunk") {
+        if (a == "--list" || a == "--out" || a == "--chunk" || a == "--report") {
             const char* v = value();
             if (!v)
                 return false;
@@ -423,6 +460,8 @@ bool parse(int argc, char** argv, Options& o) {
                 o.list = v;
             else if (a == "--out")
                 o.out = v;
+            else if (a == "--report")
+                o.report = v;
             else
                 o.chunk = static_cast<DWORD>(std::strtoul(v, nullptr, 10));
         } else if (a == "--query") {
@@ -441,6 +480,8 @@ bool parse(int argc, char** argv, Options& o) {
             o.textsPerPercent = true;
         } else if (a == "--cache") {
             o.cache = true;
+        } else if (a == "--watched") {
+            o.watched = true;
         } else {
             std::fprintf(stderr, "wininet_loop: unknown argument %s\n", a.c_str());
             return false;
@@ -507,11 +548,19 @@ int main(int argc, char** argv) {
             QueryPerformanceCounter(&end);
             double ms = 1000.0 * static_cast<double>(end.QuadPart - begin.QuadPart) /
                         static_cast<double>(frequency.QuadPart);
-            std::printf("files=%d bytes=%llu reads=%llu sends=%llu ms=%.1f\n", saved,
-                        static_cast<unsigned long long>(bytes),
-                        static_cast<unsigned long long>(loop.reads()),
-                        static_cast<unsigned long long>(windowed ? window.sends() : 0), ms);
+            char line[256];
+            std::snprintf(line, sizeof line, "files=%d bytes=%llu reads=%llu sends=%llu ms=%.1f\n",
+                          saved, static_cast<unsigned long long>(bytes),
+                          static_cast<unsigned long long>(loop.reads()),
+                          static_cast<unsigned long long>(windowed ? window.sends() : 0), ms);
+            std::fputs(line, stdout);
+            if (!options.report.empty())
+                std::ofstream(options.report, std::ios::binary | std::ios::trunc) << line;
         }
+    }
+    if (options.watched && !window.finishAndWaitForOk()) {
+        std::fprintf(stderr, "wininet_loop: \"OK\" was never pressed\n");
+        rc = 1;
     }
     if (windowed)
         window.stop();
