@@ -32,9 +32,13 @@ FUZZ_SECONDS ?= 600
 fuzz: bootstrap
 	@scripts/fuzz $(FUZZ_SECONDS)
 
+# The native benchmarks, then the real program under Wine against its floor (scripts/bench-wine,
+# which writes docs/bench-download.md and installs nginx-light when it is missing).
 bench: configure
 	@cmake --build $(NATIVE)
+	@cmake --build $(WIN64)
 	@scripts/bench
+	@scripts/bench-wine
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

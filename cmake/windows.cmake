@@ -61,3 +61,13 @@ foreach(script ${vx_e2e_scripts})
   set_tests_properties(e2e.${name} PROPERTIES RESOURCE_LOCK desktop TIMEOUT 600
     ENVIRONMENT "VX_BIN_DIR=${VX_RUNTIME_DIR};VX_SOURCE_DIR=${CMAKE_SOURCE_DIR};VX_WINE_RUN=${CMAKE_SOURCE_DIR}/scripts/wine-run")
 endforeach()
+
+# Bench programs run under Wine by scripts/bench-wine (make bench); never part of the test run.
+file(GLOB vx_win_bench_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/win/*.cpp)
+foreach(src ${vx_win_bench_sources})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_compile_options(${name} PRIVATE -O2)
+  target_link_libraries(${name} PRIVATE vexaro_win vexaro_core)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endforeach()
