@@ -24,9 +24,28 @@ if(vx_vexaro_main AND EXISTS ${VX_VEXARO_RC})
 endif()
 
 # Quenta.dll: the band module, when its sources exist.
+# Its type library and the interface header come from quenta.idl through widl; the .rc embeds
+# the library as TYPELIB 1.
 file(GLOB vx_quenta_rc CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/resources/quenta.rc)
 if(VX_QUENTA_SOURCES)
-  add_library(Quenta SHARED ${VX_QUENTA_SOURCES} ${vx_quenta_rc})
+  find_program(VX_WIDL NAMES x86_64-w64-mingw32-widl widl REQUIRED)
+  set(vx_quenta_gen ${CMAKE_BINARY_DIR}/quenta)
+  set(vx_quenta_idl ${CMAKE_SOURCE_DIR}/src/resources/quenta.idl)
+  set(vx_widl_flags -I/usr/include/wine/wine/windows -L/usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+  file(MAKE_DIRECTORY ${vx_quenta_gen})
+  add_custom_command(OUTPUT ${vx_quenta_gen}/quenta.tlb ${vx_quenta_gen}/quenta_h.h
+    COMMAND ${VX_WIDL} ${vx_widl_flags} -t -o ${vx_quenta_gen}/quenta.tlb ${vx_quenta_idl}
+    COMMAND ${VX_WIDL} ${vx_widl_flags} -h -o ${vx_quenta_gen}/quenta_h.h ${vx_quenta_idl}
+    DEPENDS ${vx_quenta_idl}
+    COMMENT "widl: the Quenta type library and interface header")
+  add_custom_target(quenta_idl DEPENDS ${vx_quenta_gen}/quenta.tlb ${vx_quenta_gen}/quenta_h.h)
+  set_source_files_properties(${vx_quenta_rc} PROPERTIES
+    OBJECT_DEPENDS "${vx_quenta_gen}/quenta.tlb;${CMAKE_SOURCE_DIR}/src/resources/quenta_ids.h;${CMAKE_SOURCE_DIR}/src/resources/vexaro.ico")
+  add_library(Quenta SHARED ${VX_QUENTA_SOURCES} ${vx_quenta_rc}
+    ${CMAKE_SOURCE_DIR}/src/toolbar/win/quenta.def)
+  add_dependencies(Quenta quenta_idl)
+  target_include_directories(Quenta PRIVATE ${vx_quenta_gen})
+  target_compile_options(Quenta PRIVATE $<$<COMPILE_LANGUAGE:RC>:-I${vx_quenta_gen}>)
   target_link_libraries(Quenta PRIVATE vexaro_core ${VX_WIN_LIBS})
   set_target_properties(Quenta PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${VX_RUNTIME_DIR})
 endif()

@@ -1,0 +1,131 @@
+// The four exports of an in-process server, the entry point and the class factory.
+
+#include "toolbar/win/quenta_module.h"
+
+#include <new>
+
+#include "toolbar/win/band_window.h"
+#include "toolbar/win/quenta_bar.h"
+#include "toolbar/win/quenta_toolbar.h"
+#include "toolbar/win/registration.h"
+
+namespace quenta {
+
+namespace {
+
+HINSTANCE gInstance = nullptr;
+LONG gLockCount = 0;
+CRITICAL_SECTION gModuleLock;
+
+// The one class factory: static, so its own references do not count; LockServer does.
+class ClassFactory final : public IClassFactory {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+            *out = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        *out = nullptr;
+        return CQuentaBar::create(outer, riid, out);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        if (lock)
+            lockModule();
+        else
+            unlockModule();
+        return S_OK;
+    }
+};
+
+ClassFactory gFactory;
+
+}  // namespace
+
+HINSTANCE moduleInstance() {
+    return gInstance;
+}
+
+std::string modulePath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(gInstance, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return {};
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+void lockModule() {
+    InterlockedIncrement(&gLockCount);
+}
+
+void unlockModule() {
+    InterlockedDecrement(&gLockCount);
+}
+
+LONG moduleLockCount() {
+    return InterlockedCompareExchange(&gLockCount, 0, 0);
+}
+
+ModuleLock::ModuleLock() {
+    EnterCriticalSection(&gModuleLock);
+}
+
+ModuleLock::~ModuleLock() {
+    LeaveCriticalSection(&gModuleLock);
+}
+
+}  // namespace quenta
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        quenta::gInstance = instance;
+        InitializeCriticalSection(&quenta::gModuleLock);
+        DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        // Classes registered by a DLL outlive it; a later load would find them pointing into
+        // freed code. At process exit there is nothing left to protect.
+        if (reserved == nullptr) {
+            quenta::CBandWindow::unregisterClass();
+            quenta::CQuentaToolbar::unregisterClass();
+        }
+        DeleteCriticalSection(&quenta::gModuleLock);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT WINAPI DllCanUnloadNow() {
+    return quenta::moduleLockCount() == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
+    if (out == nullptr)
+        return E_POINTER;
+    *out = nullptr;
+    if (clsid != quenta::kClsidQuentaBar)
+        return CLASS_E_CLASSNOTAVAILABLE;
+    return quenta::gFactory.QueryInterface(riid, out);
+}
+
+extern "C" HRESULT WINAPI DllRegisterServer() {
+    return quenta::registerServer();
+}
+
+extern "C" HRESULT WINAPI DllUnregisterServer() {
+    return quenta::unregisterServer();
+}
