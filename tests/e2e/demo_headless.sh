@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# `make run` without a display: the demo harvests every open demo page by itself, saves a picture
-# of the finished progress window, lists what was saved and ends on its own.
+# `make run` without a display: the demo harvests every open demo page by itself, started from the
+# toolbar band in a stand-in browser window, saves pictures of the band's menu and of the finished
+# progress window, lists what was saved and ends on its own.
 set -euo pipefail
 
 src=${VX_SOURCE_DIR:?}
@@ -62,5 +63,12 @@ read -r w3 w2 w1 w0 h3 h2 h1 h0 <<<"$dims"
 width=$(((w3 << 24) | (w2 << 16) | (w1 << 8) | w0))
 height=$(((h3 << 24) | (h2 << 16) | (h1 << 8) | h0))
 [ "$width" -ge 200 ] && [ "$height" -ge 80 ] || fail "the picture is only ${width}x${height}"
+
+# The harvest was started from the browser's toolbar band, pictured with its menu open.
+menu_shot=$VX_DEMO_DIR/band-menu.png
+[ -f "$menu_shot" ] || fail "no picture of the band's menu"
+[ "$(head -c 8 "$menu_shot" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
+  fail "the picture of the band's menu is not a PNG"
+grep -q 'chose item 1 of the band' "$work/out.txt" || fail "the band's \"Download &All Pages\" was not chosen"
 
 echo "demo harvest: $(find "$saved" -type f | wc -l) files saved, picture ${width}x${height}"

@@ -195,6 +195,8 @@ int main(int argc, char** argv) {
                      options.caption.c_str(), options.timeoutSeconds);
         return 3;
     }
+    // In front of the other browser windows, as a user's click on it would bring it.
+    SetWindowPos(frame, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(frame);
     settle(frame);
 
