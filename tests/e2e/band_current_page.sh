@@ -3,6 +3,7 @@
 # the stand-in browser shows two pages with the band loaded in each, the band's button is
 # clicked and the item picked from its menu in the window of the page to harvest. The band writes
 # cacheurl.xml and starts Vexaro.exe /current, which must save that page's files and no others.
+# Then the home-page command sends the other window to the home page.
 set -euo pipefail
 # shellcheck source=lib/harness.bash
 source "$(dirname "$0")/lib/harness.bash"
@@ -74,5 +75,14 @@ done
 [ ! -e "$save/elsewhere.jpg" ] || fail "a page that was not chosen was harvested"
 count=$(find "$save" -type f | wc -l)
 [ "$count" = 2 ] || fail "the save folder holds $count files instead of 2: $(ls "$save")"
+
+# "&Visit Vexaro Homepage" takes the same browser window to the home page, no new window.
+"$wine_run" "$bin/standin-browser-driver.exe" --window "Other - Stand-in Browser" --choose home \
+  --timeout 120 >>"$work/driver.txt" 2>&1 || fail "the band's menu could not be used again"
+"$wine_run" "$bin/demo-driver.exe" --caption "http://www.norlume.com/vexaro/ - Stand-in Browser" \
+  --timeout 60 >>"$work/driver.txt" 2>&1 || fail "the browser window did not go to the home page"
+windows=$("$wine_run" "$bin/standin-browser-driver.exe" --close | sed -n 's/.*asked \([0-9]*\) .*/\1/p')
+[ "$windows" = 2 ] || fail "the browser shows $windows windows instead of 2"
 stop_browser
-echo "PASS: the band's \"Download &Current Page\" had Vexaro save photo.jpg and song.mp3"
+echo "PASS: the band's \"Download &Current Page\" had Vexaro save photo.jpg and song.mp3,"
+echo "      and \"&Visit Vexaro Homepage\" took its own browser window to the home page"

@@ -101,7 +101,11 @@ class Browser final : public WebBrowser2Stubs {
             return E_INVALIDARG;
         if (!host_)
             return E_FAIL;
-        host_->navigate(toAnsi(url, static_cast<int>(SysStringLen(url))));
+        try {
+            host_->navigate(toAnsi(url, static_cast<int>(SysStringLen(url))));
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
         return S_OK;
     }
 

@@ -241,7 +241,11 @@ LRESULT CALLBACK BrowserWindow::pageProc(HWND hwnd, UINT message, WPARAM wParam,
         HDC dc = BeginPaint(hwnd, &paint);
         RECT area{};
         GetClientRect(hwnd, &area);
-        self->paintPage(dc, area);
+        try {
+            self->paintPage(dc, area);
+        } catch (...) {
+            // Out of memory while painting: the page stays blank until the next paint.
+        }
         EndPaint(hwnd, &paint);
         return 0;
     }

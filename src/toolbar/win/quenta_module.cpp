@@ -123,9 +123,17 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** 
 }
 
 extern "C" HRESULT WINAPI DllRegisterServer() {
-    return quenta::registerServer();
+    try {
+        return quenta::registerServer();
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 extern "C" HRESULT WINAPI DllUnregisterServer() {
-    return quenta::unregisterServer();
+    try {
+        return quenta::unregisterServer();
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }

@@ -195,6 +195,17 @@ void CQuentaToolbar::releaseWindowResources() {
 }
 
 bool CQuentaToolbar::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    // Nothing may leave through the window procedure: a command that runs out of memory ends
+    // there, as one that finds no install folder does.
+    try {
+        return dispatchMessage(message, wParam, lParam, result);
+    } catch (...) {
+        result = 0;
+        return true;
+    }
+}
+
+bool CQuentaToolbar::dispatchMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (message == WM_NOTIFY && lParam != 0) {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->code == TBN_DROPDOWN) {

@@ -48,6 +48,7 @@ class CQuentaToolbar {
     static bool registerClass();
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
 
+    bool dispatchMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void setUp();
     void releaseWindowResources();
     void showMenu();
