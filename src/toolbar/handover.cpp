@@ -6,7 +6,7 @@ namespace vx {
 
 std::optional<std::string> installFolderFromValue(bool isString, const char* bytes,
                                                   std::size_t bytesRead) {
-    if (!isString || bytes == nullptr || bytesRead == 0 || bytesRead > kInstallPathBytes)
+    if (!isString || bytes == nullptr || bytesRead == 0 || bytesRead >= kInstallPathBytes)
         return std::nullopt;
     const void* end = std::memchr(bytes, '\0', bytesRead);
     if (end == nullptr)

@@ -7,13 +7,14 @@
 
 namespace vx {
 
-// The largest InstallPath value the band reads, terminating NUL included.
+// The buffer the band reads InstallPath into.
 inline constexpr std::size_t kInstallPathBytes = 260;
 
-// The install folder from the raw bytes of the InstallPath value (`bytesRead` as the registry
-// reported them). Only a string value that fits the buffer and ends within it counts: a value
-// stored without its NUL, or one too long for the buffer, is treated as missing, so nothing past
-// what was read is ever taken. The text is used as stored, a trailing backslash included.
+// The install folder from the bytes of the InstallPath value (`bytesRead` as the registry
+// reported them). Only a string value shorter than the buffer that ends within what was read
+// counts: a value of 260 bytes or more, or one without its NUL, is treated as missing, so
+// nothing past what was read is ever taken. The text is used as stored, a trailing backslash
+// included.
 std::optional<std::string> installFolderFromValue(bool isString, const char* bytes,
                                                   std::size_t bytesRead);
 

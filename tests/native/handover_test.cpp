@@ -18,21 +18,23 @@ TEST(InstallPathValue, TakesTheTextUpToItsNul) {
     EXPECT_EQ(fromText(std::string("\0", 1)), "");
 }
 
-TEST(InstallPathValue, ValueFillingTheBufferWithItsNulIsTaken) {
-    std::string stored(vx::kInstallPathBytes - 1, 'a');
+TEST(InstallPathValue, ValueJustShorterThanTheBufferIsTaken) {
+    std::string stored(vx::kInstallPathBytes - 2, 'a');
     stored += '\0';
-    EXPECT_EQ(fromText(stored), std::string(vx::kInstallPathBytes - 1, 'a'));
+    EXPECT_EQ(fromText(stored), std::string(vx::kInstallPathBytes - 2, 'a'));
 }
 
 TEST(InstallPathValue, ValueWithoutItsNulIsTreatedAsMissing) {
     EXPECT_EQ(fromText("C:\\Vexaro"), std::nullopt);
-    EXPECT_EQ(fromText(std::string(vx::kInstallPathBytes, 'a')), std::nullopt);
+    EXPECT_EQ(fromText(std::string(vx::kInstallPathBytes - 1, 'a')), std::nullopt);
 }
 
-TEST(InstallPathValue, MoreBytesThanTheBufferHoldsAreTreatedAsMissing) {
-    std::string stored(vx::kInstallPathBytes, 'a');
-    stored += '\0';
-    EXPECT_EQ(fromText(stored), std::nullopt);
+TEST(InstallPathValue, ValuesOf260BytesOrMoreAreTreatedAsMissing) {
+    std::string filling(vx::kInstallPathBytes - 1, 'a');
+    filling += '\0';
+    EXPECT_EQ(fromText(filling), std::nullopt) << "no room left for a NUL the API did not add";
+    EXPECT_EQ(fromText(std::string(vx::kInstallPathBytes, 'a')), std::nullopt);
+    EXPECT_EQ(fromText(std::string(vx::kInstallPathBytes + 1, '\0')), std::nullopt);
 }
 
 TEST(InstallPathValue, OtherTypesAndEmptyReadsAreTreatedAsMissing) {

@@ -11,6 +11,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 #include <wrl/client.h>
 
 #include <gtest/gtest.h>
@@ -990,22 +991,67 @@ TEST_F(QuentaBandTest, InstallPathTooLongForItsBufferIsNeverReadPast) {
     }
 }
 
-// The automation of this platform hands such a value back with a NUL of its own (the size it
-// reports counts it), so the band gets exactly the stored text and nothing after it. Where the
-// registry returns the bytes without one, the band takes the value as missing (native tests).
-TEST_F(QuentaBandTest, InstallPathStoredWithoutItsNulIsTakenNoFurtherThanItGoes) {
+// Stored below the registry functions, which would add the NUL themselves.
+bool storeWithoutNul(const std::string& text) {
+    using SetValue = LONG(NTAPI*)(HANDLE, UNICODE_STRING*, ULONG, ULONG, void*, ULONG);
+    auto setValue = reinterpret_cast<SetValue>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtSetValueKey")));
+    HKEY key = nullptr;
+    if (!setValue || RegCreateKeyExA(HKEY_CURRENT_USER, kVexaroKey, 0, nullptr, 0, KEY_SET_VALUE,
+                                     nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    std::wstring wide(text.begin(), text.end());
+    wchar_t valueName[] = L"InstallPath";
+    UNICODE_STRING name{sizeof valueName - sizeof(wchar_t), sizeof valueName, valueName};
+    const LONG status = setValue(key, &name, 0, REG_SZ, wide.data(),
+                                 static_cast<ULONG>(wide.size() * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return status == 0;
+}
+
+TEST_F(QuentaBandTest, InstallPathStoredWithoutItsNulMakesTheCommandsDoNothing) {
     StubInstall install;
     const std::string folder = install.folder().path();
-    ASSERT_TRUE(
-        install.installPath().set(REG_SZ, folder.data(), static_cast<DWORD>(folder.size())));
+    ASSERT_TRUE(storeWithoutNul(folder));
+    // What the band's read gets: the text's bytes and no NUL among them.
+    char read[300];
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, kVexaroKey, &key), ERROR_SUCCESS);
+    DWORD size = sizeof read;
+    ASSERT_EQ(RegQueryValueExA(key, "InstallPath", nullptr, nullptr, reinterpret_cast<BYTE*>(read),
+                               &size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    ASSERT_EQ(size, folder.size());
+    ASSERT_EQ(std::string(read, size), folder);
+
     browser_.address = L"http://127.0.0.1/page.html";
     placeInHost();
-    command(kCurrentPage);
+    for (int id : {kAllPages, kCurrentPage, kRunVexaro})
+        command(id);
+    EXPECT_TRUE(install.nothingStarted());
+    EXPECT_FALSE(install.folder().read("cacheurl.xml"));
+}
+
+// A value that fills the 260-byte buffer exactly, NUL included, and one stored as the other
+// string type, count as missing too; one byte shorter is taken.
+TEST_F(QuentaBandTest, InstallPathFillingTheBufferOrOfAnotherTypeIsMissingAndShorterIsTaken) {
+    StubInstall install;
+    placeInHost();
+    std::string filling = install.folder().path();
+    filling.resize(vx::kInstallPathBytes - 1, '\\');
+    ASSERT_TRUE(install.installPath().setString(filling));
+    command(kRunVexaro);
+    EXPECT_TRUE(install.nothingStarted());
+    ASSERT_TRUE(install.installPath().setString(install.folder().path(), REG_EXPAND_SZ));
+    command(kRunVexaro);
+    EXPECT_TRUE(install.nothingStarted());
+
+    ASSERT_TRUE(install.installPath().setString(install.folder().path()));
+    command(kRunVexaro);
     const auto starts = install.startsOnceSettled(1);
     ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(starts[0], commandLineOf(install.exe(), "/current"));
-    EXPECT_EQ(install.folder().read("cacheurl.xml"),
-              vx::handOverBytes("http://127.0.0.1/page.html"));
+    EXPECT_EQ(starts[0], commandLineOf(install.exe(), nullptr));
 }
 
 }  // namespace
