@@ -45,7 +45,7 @@ bool BrowserWindow::registerClasses(HINSTANCE instance) {
 
 bool BrowserWindow::create(HINSTANCE instance, POINT position) {
     CreateWindowExA(0, kFrameClassName, captionOf(title_, address_).c_str(),
-                    WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, position.x, position.y, 640, 420,
+                    WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, position.x, position.y, kWidth, kHeight,
                     nullptr, nullptr, instance, this);
     if (!frame_)
         return false;

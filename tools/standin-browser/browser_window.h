@@ -21,6 +21,9 @@ inline constexpr char kCaptionSuffix[] = " - Stand-in Browser";
 
 class BrowserWindow final : public BrowserHost {
   public:
+    static constexpr int kWidth = 640;
+    static constexpr int kHeight = 420;
+
     // `pages` is every page of the fixture, so that a navigation to one of them shows it.
     BrowserWindow(const FixtureWindow& page, const std::vector<FixtureWindow>* pages);
     ~BrowserWindow() override;

@@ -2,11 +2,14 @@
 // the one named on the command line) in a window of its own, with the registered toolbar bands
 // loaded into each window's toolbar strip. Ends when the last window is closed.
 //
-//   standin-browser [FIXTURE.xml]
+//   standin-browser [--right] [FIXTURE.xml]
+//
+// --right places the windows at the right edge of the screen, beside a program on the left.
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -26,14 +29,26 @@ std::string besideProgram(const std::string& name) {
     return folder + name;
 }
 
-std::string fixturePath() {
+struct Arguments {
+    std::string fixture;
+    bool right = false;  // the windows go to the right edge of the screen
+};
+
+Arguments arguments() {
+    Arguments parsed;
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    std::string path;
-    if (argv && argc > 1)
-        path = standin::toAnsi(argv[1]);
+    for (int i = 1; argv && i < argc; ++i) {
+        const std::string arg = standin::toAnsi(argv[i]);
+        if (arg == "--right")
+            parsed.right = true;
+        else
+            parsed.fixture = arg;
+    }
     LocalFree(argv);
-    return path.empty() ? besideProgram("standin-windows.xml") : path;
+    if (parsed.fixture.empty())
+        parsed.fixture = besideProgram("standin-windows.xml");
+    return parsed;
 }
 
 int fail(const std::string& text) {
@@ -49,7 +64,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (FAILED(CoInitialize(nullptr)))
         return fail("COM could not be initialised.");
 
-    const std::string path = fixturePath();
+    const Arguments args = arguments();
+    const std::string& path = args.fixture;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         CoUninitialize();
@@ -68,7 +84,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         CoUninitialize();
         return fail("The window classes could not be registered.");
     }
+    // Cascaded; at the right edge mostly downwards, so the windows stay clear of the left.
+    const int stepX = args.right ? 16 : 48;
+    const int stepY = 48;
     POINT position = {40, 40};
+    if (args.right) {
+        RECT work{};
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        int pages = 0;
+        for (const standin::FixtureWindow& page : fixture.windows)
+            pages += page.isFolder ? 0 : 1;
+        position.x = std::max<int>(
+            work.left, work.right - standin::BrowserWindow::kWidth - (pages - 1) * stepX);
+        position.y = work.top + 40;
+    }
     for (const standin::FixtureWindow& page : fixture.windows) {
         // Folder windows belong to the file manager, which has no toolbar bands.
         if (page.isFolder)
@@ -76,8 +105,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         auto window = std::make_unique<standin::BrowserWindow>(page, &fixture.windows);
         if (window->create(instance, position)) {
             windows.push_back(std::move(window));
-            position.x += 48;
-            position.y += 48;
+            position.x += stepX;
+            position.y += stepY;
         }
     }
     int code = 0;
