@@ -54,14 +54,13 @@ TEST(CacheLookahead, StaysWithinItsReachAndNeverLooksUpWhatThePassSkipped) {
         media.push_back("m" + std::to_string(i) + "c");
     auto cache = std::make_unique<ScriptedCache>();
     ScriptedCache& seen = *cache;
-    {
-        CacheLookahead lookahead(std::move(cache), media, 2);
-        ASSERT_TRUE(lookahead.take(0));
-        // At most two results wait beyond the one taken: m1 and m2.
-        std::optional<CacheEntry> last = lookahead.take(9);
-        ASSERT_TRUE(last);
-        EXPECT_EQ(last->localPath, "cache/m9c");
-    }
+    CacheLookahead lookahead(std::move(cache), media, 2);
+    ASSERT_TRUE(lookahead.take(0));
+    // At most two results wait beyond the one taken: m1 and m2.
+    std::optional<CacheEntry> last = lookahead.take(9);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->localPath, "cache/m9c");
+    std::lock_guard<std::mutex> lock(seen.mutex);
     for (int i = 3; i < 9; ++i)
         EXPECT_EQ(seen.looked.count("m" + std::to_string(i) + "c"), 0u) << i;
 }
