@@ -16,12 +16,9 @@ find_package(Threads REQUIRED)
 target_link_libraries(vexaro_core_san PUBLIC Threads::Threads)
 target_link_libraries(vexaro_core PUBLIC Threads::Threads)
 
-function(vx_test_paths target)
-  target_compile_definitions(${target} PRIVATE
-    VX_FIXTURES_DIR="${CMAKE_SOURCE_DIR}/tests/fixtures"
-    VX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    VX_BUILD_DIR="${CMAKE_BINARY_DIR}")
-endfunction()
+# Only tests/support/test_paths.cpp holds the folders (see test_paths.h).
+set_source_files_properties(${CMAKE_SOURCE_DIR}/tests/support/test_paths.cpp PROPERTIES
+  COMPILE_DEFINITIONS "VX_TEST_FIXTURES_DIR=\"${CMAKE_SOURCE_DIR}/tests/fixtures\";VX_TEST_SOURCE_DIR=\"${CMAKE_SOURCE_DIR}\";VX_TEST_BUILD_DIR=\"${CMAKE_BINARY_DIR}\"")
 
 if(VX_NATIVE_TEST_SOURCES)
   add_executable(native_tests ${VX_NATIVE_TEST_SOURCES} ${VX_TEST_SUPPORT_SOURCES})
@@ -29,7 +26,6 @@ if(VX_NATIVE_TEST_SOURCES)
   target_link_options(native_tests PRIVATE ${VX_SANITIZE})
   target_link_libraries(native_tests PRIVATE vexaro_posix_san vexaro_core_san gmock gtest_main)
   target_include_directories(native_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  vx_test_paths(native_tests)
   set_target_properties(native_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(native_tests DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1")
@@ -69,7 +65,6 @@ if(benchmark_FOUND)
       target_compile_definitions(${name} PRIVATE VX_HAVE_PUGIXML=1)
     endif()
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-    vx_test_paths(${name})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
   endforeach()
 endif()

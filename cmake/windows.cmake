@@ -50,13 +50,9 @@ if(VX_QUENTA_SOURCES)
   set_target_properties(Quenta PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${VX_RUNTIME_DIR})
 endif()
 
-function(vx_test_paths target)
-  target_compile_definitions(${target} PRIVATE
-    VX_FIXTURES_DIR="Z:${CMAKE_SOURCE_DIR}/tests/fixtures"
-    VX_SOURCE_DIR="Z:${CMAKE_SOURCE_DIR}"
-    VX_BUILD_DIR="Z:${CMAKE_BINARY_DIR}"
-    VX_RUNTIME_DIR="Z:${VX_RUNTIME_DIR}")
-endfunction()
+# Only tests/support/test_paths.cpp holds the folders (see test_paths.h).
+set_source_files_properties(${CMAKE_SOURCE_DIR}/tests/support/test_paths.cpp PROPERTIES
+  COMPILE_DEFINITIONS "VX_TEST_FIXTURES_DIR=\"Z:${CMAKE_SOURCE_DIR}/tests/fixtures\";VX_TEST_SOURCE_DIR=\"Z:${CMAKE_SOURCE_DIR}\";VX_TEST_BUILD_DIR=\"Z:${CMAKE_BINARY_DIR}\"")
 
 # Windows tests: adapters and windows, run one case per Wine process. They share one desktop,
 # so they never run in parallel with each other.
@@ -70,7 +66,6 @@ if(VX_WIN_TEST_SOURCES)
   if(TARGET Quenta)
     add_dependencies(win_tests Quenta stub-vexaro)
   endif()
-  vx_test_paths(win_tests)
   set_target_properties(win_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VX_RUNTIME_DIR})
   # WholeProgram.* play the user for tests/e2e, which start them; they are no tests of their own.
   gtest_discover_tests(win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120

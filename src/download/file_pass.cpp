@@ -136,6 +136,7 @@ void FilePass::open() {
 }
 
 void FilePass::close() {
+    lookahead_.reset();
     cache_.reset();
     http_.reset();
 }
@@ -159,14 +160,15 @@ void FilePass::run(const MediaUrlList& media) {
     // Whatever fails on the way, the session ends below and what was saved is recorded.
     if (!guarded([&] { open(); }))
         close();
-    for (const std::string& address : media) {
+    for (std::size_t i = 0; i < media.size(); ++i) {
         if (flags_.running.load() != 1)
             break;
         if (host_ == FilePassHost::DownloadWindow && flags_.stopRequested.load() != 0)
             break;
-        if (!guarded([&] { fetchOne(address); }))
+        if (!guarded([&] { fetchOne(media, i); }))
             ++counts_.passedOver;
     }
+    guarded([&] { lookahead_.reset(); });
     guarded([&] { close(); });
 
     guarded([&] { sink.setCaption(text(IDS_DOWNLOAD_COMPLETE)); });
@@ -179,8 +181,21 @@ void FilePass::run(const MediaUrlList& media) {
         guarded([&] { history_->Save(); });
 }
 
-void FilePass::fetchOne(const std::string& address) {
-    std::optional<CacheEntry> entry = cache_ ? cache_->lookup(address) : std::nullopt;
+void FilePass::fetchOne(const MediaUrlList& media, std::size_t index) {
+    const std::string& address = media[index];
+    // Started with the first file, so that a session stopped before it looks nothing up.
+    if (!lookaheadTried_ && cache_ && media.size() > 1 && ports_.openCache) {
+        lookaheadTried_ = true;
+        guarded([&] {
+            if (std::unique_ptr<UrlCache> own = ports_.openCache())
+                lookahead_ = std::make_unique<CacheLookahead>(std::move(own), media);
+        });
+    }
+    std::optional<CacheEntry> entry;
+    if (lookahead_)
+        entry = lookahead_->take(index);
+    else if (cache_)
+        entry = cache_->lookup(address);
     if (entry) {
         fetchFromCache(address, *entry);
     } else {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "download/cache_lookahead.h"
 #include "download/http_client.h"
 #include "download/job_model.h"
 #include "download/local_files.h"
@@ -115,7 +116,7 @@ class FilePass {
   private:
     // The save folder's full path for the settings' current folder text.
     std::string saveFolder();
-    void fetchOne(const std::string& address);
+    void fetchOne(const MediaUrlList& media, std::size_t index);
     bool isFiltered(uint64_t size) const;
     void show(std::string source, std::string file, uint64_t sizeShown, uint64_t percentTotal);
     void startFile(std::string source, std::string file, uint64_t size);
@@ -130,6 +131,9 @@ class FilePass {
     FilePassPorts ports_;
     FilePassOptions options_;
     std::unique_ptr<UrlCache> cache_;
+    // Looks up ahead of the pass with a cache of its own; without it the pass looks up itself.
+    std::unique_ptr<CacheLookahead> lookahead_;
+    bool lookaheadTried_ = false;
     std::unique_ptr<HttpClient> http_;
     UniqueNamer namer_;
     std::string folderText_;

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,10 +34,10 @@ class FixedInstall : public InstallEnvironment {
     std::string folder_;
 };
 
-// Counts lookups on its way to the folder cache.
+// Counts lookups on its way to the folder cache (from whichever thread looks up).
 class CountingCache : public UrlCache {
   public:
-    explicit CountingCache(FolderUrlCache& cache, int& lookups)
+    explicit CountingCache(FolderUrlCache& cache, std::atomic<int>& lookups)
         : cache_(cache), lookups_(lookups) {}
     std::optional<CacheEntry> lookup(const std::string& address) override {
         ++lookups_;
@@ -49,7 +50,7 @@ class CountingCache : public UrlCache {
 
   private:
     FolderUrlCache& cache_;
-    int& lookups_;
+    std::atomic<int>& lookups_;
 };
 
 class FilePassFixture : public ::testing::Test {
@@ -139,7 +140,7 @@ class FilePassFixture : public ::testing::Test {
     SessionFlags flags;
     HttpLimits limits;
     RecordingSink sink;
-    int lookups = 0;
+    std::atomic<int> lookups{0};
     std::string startFolder;
 };
 

@@ -10,6 +10,7 @@
 
 #include "base/file_system.h"
 #include "base/install_folder.h"
+#include "support/test_paths.h"
 
 namespace vx {
 

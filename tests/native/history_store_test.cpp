@@ -12,6 +12,7 @@
 
 #include "base/file_system.h"
 #include "base/install_folder.h"
+#include "support/test_paths.h"
 #include "base/mbcs.h"
 
 namespace vx {

@@ -20,6 +20,7 @@
 #include "ui/message_box.h"
 #include "ui/text.h"
 #include <uxtheme.h>
+#include "support/test_paths.h"
 #include "win_test_util.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include "base/install_folder.h"
 #include "settings/win/settings_store_win.h"
 #include "ui/message_box.h"
+#include "support/test_paths.h"
 #include "win_test_util.h"
 
 namespace {

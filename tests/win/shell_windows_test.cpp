@@ -15,6 +15,7 @@
 #include "download/collection.h"
 #include "download/win/shell_windows.h"
 #include "settings/download_settings.h"
+#include "support/test_paths.h"
 #include "win_test_util.h"
 
 using Microsoft::WRL::ComPtr;

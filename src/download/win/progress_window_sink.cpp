@@ -11,6 +11,10 @@
 namespace vx {
 
 void ProgressWindowSink::attach(HWND progressWindow, HWND boxOwner, HWND downloadNowButton) {
+    // A refresh posted to an earlier window died with it.
+    refreshPosted_.store(0);
+    appliedTextsVersion_ = 0;
+    textsVersion_.fetch_add(1);
     window_.store(progressWindow);
     owner_.store(boxOwner ? boxOwner : progressWindow);
     downloadNow_.store(downloadNowButton);
@@ -33,15 +37,28 @@ HWND ProgressWindowSink::liveOwner() const {
     return owner && IsWindow(owner) ? owner : nullptr;
 }
 
+void ProgressWindowSink::requestRefresh() {
+    if (!live() || refreshPosted_.exchange(1) != 0)
+        return;
+    if (!PostMessageA(window_.load(), WM_DOWNLOAD_REFRESH, 0, 0))
+        refreshPosted_.store(0);
+}
+
+void ProgressWindowSink::flush() {
+    if (refreshPosted_.load() != 0 && live())
+        SendMessageA(window_.load(), WM_DOWNLOAD_REFRESH, 0, 0);
+}
+
 void ProgressWindowSink::setCaption(const std::string& text) {
+    flush();
     if (live())
         ui::setWindowText(window_.load(), text);
 }
 
 void ProgressWindowSink::showTexts(const ProgressTexts& texts) {
     texts_.set(texts);
-    if (live())
-        SendMessageA(window_.load(), WM_DOWNLOAD_REFRESH, 0, 0);
+    textsVersion_.fetch_add(1);
+    requestRefresh();
 }
 
 namespace {
@@ -57,7 +74,13 @@ int32_t shiftFor(uint64_t total) {
 }  // namespace
 
 void ProgressWindowSink::refresh(HWND dialog) {
-    applyTexts(dialog, texts_.snapshot());
+    // Cleared before reading, so a change made from here on asks for a refresh of its own.
+    refreshPosted_.store(0);
+    const uint64_t version = textsVersion_.load();
+    if (version != appliedTextsVersion_) {
+        appliedTextsVersion_ = version;
+        applyTexts(dialog, texts_.snapshot());
+    }
     HWND bar = GetDlgItem(dialog, IDC_DOWNLOAD_BAR);
     const int64_t range = pendingRange_.exchange(-1);
     if (range >= 0)
@@ -71,52 +94,53 @@ void ProgressWindowSink::startFile(const ProgressTexts& texts, uint64_t total) {
     const int32_t shift = shiftFor(total);
     barShift_.store(shift);
     texts_.set(texts);
+    textsVersion_.fetch_add(1);
     pendingRange_.store(static_cast<int64_t>(total >> shift));
     pendingPosition_.store(0);
-    if (live())
-        SendMessageA(window_.load(), WM_DOWNLOAD_REFRESH, 0, 0);
+    requestRefresh();
 }
 
 void ProgressWindowSink::showProgress(uint64_t position, const ProgressTexts* texts) {
-    if (texts)
+    if (texts) {
         texts_.set(*texts);
+        textsVersion_.fetch_add(1);
+    }
     pendingPosition_.store(static_cast<int64_t>(position >> barShift_.load()));
-    if (live())
-        SendMessageA(window_.load(), WM_DOWNLOAD_REFRESH, 0, 0);
+    requestRefresh();
 }
 
 void ProgressWindowSink::setBarRange(uint64_t total) {
     const int32_t shift = shiftFor(total);
     barShift_.store(shift);
-    if (live()) {
-        SendDlgItemMessageA(window_.load(), IDC_DOWNLOAD_BAR, PBM_SETRANGE32, 0,
-                            static_cast<LPARAM>(total >> shift));
-    }
+    pendingRange_.store(static_cast<int64_t>(total >> shift));
+    requestRefresh();
 }
 
 void ProgressWindowSink::setBarPosition(uint64_t position) {
-    if (live()) {
-        SendDlgItemMessageA(window_.load(), IDC_DOWNLOAD_BAR, PBM_SETPOS,
-                            static_cast<WPARAM>(position >> barShift_.load()), 0);
-    }
+    pendingPosition_.store(static_cast<int64_t>(position >> barShift_.load()));
+    requestRefresh();
 }
 
 void ProgressWindowSink::setCancelAllText(const std::string& text) {
+    flush();
     if (live())
         ui::setWindowText(GetDlgItem(window_.load(), IDCANCEL), text);
 }
 
 void ProgressWindowSink::showCancelCurrent(bool show) {
+    flush();
     if (live())
         ShowWindow(GetDlgItem(window_.load(), IDC_CANCEL_CURRENT), show ? SW_SHOW : SW_HIDE);
 }
 
 void ProgressWindowSink::showProgressWindow() {
+    flush();
     if (live())
         ShowWindow(window_.load(), SW_SHOW);
 }
 
 void ProgressWindowSink::enableDownloadNow() {
+    flush();
     HWND button = downloadNow_.load();
     if (!silenced() && button && IsWindow(button) && IsWindowVisible(button))
         EnableWindow(button, TRUE);
@@ -124,11 +148,13 @@ void ProgressWindowSink::enableDownloadNow() {
 
 void ProgressWindowSink::showMessage(int, const std::string& text) {
     // Owned by the host's window, so the box cannot hide behind it.
+    flush();
     if (!silenced())
         ui::appMessageBox(text, MB_OK, liveOwner());
 }
 
 void ProgressWindowSink::openSettingsSheet() {
+    flush();
     if (!silenced())
         editSharedSettings(liveOwner(), settings_);
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The worker's side of a progress window (the download window or the main window's progress
-// window): texts go into shared members and reach the controls through the synchronous
-// WM_DOWNLOAD_REFRESH, the bar and the window texts are changed directly. Once the host is
-// closing, the sink is silenced and no call touches a window any more.
+// window). The texts and the bar go into shared members and reach the controls through a posted
+// WM_DOWNLOAD_REFRESH, at most one outstanding: the worker never waits for the window to paint,
+// and the window always shows the latest state. Every other change (caption, buttons, boxes) is
+// synchronous and first brings an outstanding refresh in, so the user sees them in the worker's
+// order. Once the host is closing, the sink is silenced and no call touches a window any more.
 
 #include <windows.h>
 
@@ -37,8 +39,8 @@ class ProgressWindowSink final : public ProgressSink, public SessionWindow {
     ProgressTexts texts() const { return texts_.snapshot(); }
     // Copies `texts` into the controls 1007, 1008, 1011 and 1010 of `dialog` (window thread).
     static void applyTexts(HWND dialog, const ProgressTexts& texts);
-    // WM_DOWNLOAD_REFRESH on the window's own thread: the texts, and the bar's range and position
-    // when the worker left new ones, so that a file's start or a step costs one round trip.
+    // WM_DOWNLOAD_REFRESH on the window's own thread: the texts when they changed, and the bar's
+    // range and position when the worker left new ones.
     void refresh(HWND dialog);
 
     // ProgressSink and SessionWindow
@@ -58,6 +60,10 @@ class ProgressWindowSink final : public ProgressSink, public SessionWindow {
   private:
     bool live() const;
     HWND liveOwner() const;
+    // Worker: asks the window for a refresh unless one is already on its way.
+    void requestRefresh();
+    // Worker: the window has taken the latest state before anything synchronous follows.
+    void flush();
 
     SharedDownloadSettings& settings_;
     std::atomic<HWND> window_{nullptr};
@@ -69,6 +75,11 @@ class ProgressWindowSink final : public ProgressSink, public SessionWindow {
     // Left by the worker for the next refresh; -1 when there is nothing new.
     std::atomic<int64_t> pendingRange_{-1};
     std::atomic<int64_t> pendingPosition_{-1};
+    // 1 while a posted WM_DOWNLOAD_REFRESH has not been handled yet.
+    std::atomic<int32_t> refreshPosted_{0};
+    // Bumped by every change of the texts; the window applies them when it differs from its own.
+    std::atomic<uint64_t> textsVersion_{0};
+    uint64_t appliedTextsVersion_ = 0;  // window thread only
     SharedProgressTexts texts_;
 };
 

@@ -85,9 +85,11 @@ class Watchdog {
             abort_ = std::move(abort);
             headDeadline_ = Clock::now() + std::chrono::milliseconds(limits_.headTimeoutMs);
             inBody_ = false;
+            readAllowance_ = Clock::duration::zero();
             verdict_ = HttpError::None;
         }
-        wake_.notify_all();
+        // No wake-up: the watchdog looks every tick anyway, and a wake-up per request costs a
+        // switch of threads per file.
     }
 
     // Ends the watch: the verdict is final, and the watchdog no longer touches the request.
@@ -104,9 +106,20 @@ class Watchdog {
         windowStart_ = Clock::now();
         windowBytes_ = 0;
     }
+    // A read of `want` bytes that may wait for all of them. The low-speed window is stretched
+    // to what a server that only just keeps the limit needs for them, so a slow but valid body
+    // is never judged by a read that cannot show its bytes before it returns.
+    void readStarting(size_t want) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const uint64_t bytes = std::max<uint64_t>(limits_.lowSpeedBytes, 1);
+        const uint64_t windows = (want + bytes - 1) / bytes;
+        readStart_ = Clock::now();
+        readAllowance_ = std::chrono::milliseconds(limits_.lowSpeedWindowMs) * windows;
+    }
     void received(size_t n) {
         std::lock_guard<std::mutex> lock(mutex_);
         windowBytes_ += n;
+        readAllowance_ = Clock::duration::zero();
     }
     // Why the watchdog closed the current request; None while it has not.
     HttpError verdict() const { return verdict_.load(); }
@@ -115,10 +128,6 @@ class Watchdog {
     void watch() {
         std::unique_lock<std::mutex> lock(mutex_);
         while (!quitting_) {
-            if (!request_) {
-                wake_.wait(lock);
-                continue;
-            }
             wake_.wait_for(lock, std::chrono::milliseconds(100));
             if (quitting_ || !request_)
                 continue;
@@ -130,11 +139,14 @@ class Watchdog {
                 why = HttpError::Timeout;
             } else if (inBody_ &&
                        now >= windowStart_ + std::chrono::milliseconds(limits_.lowSpeedWindowMs)) {
-                if (windowBytes_ < limits_.lowSpeedBytes) {
-                    why = HttpError::TooSlow;
-                } else {
+                // A long read still out is judged once it is back or its allowance is spent.
+                const bool readOut =
+                    readAllowance_ != Clock::duration::zero() && now < readStart_ + readAllowance_;
+                if (windowBytes_ >= limits_.lowSpeedBytes) {
                     windowStart_ = now;
                     windowBytes_ = 0;
+                } else if (!readOut) {
+                    why = HttpError::TooSlow;
                 }
             }
             if (why != HttpError::None) {
@@ -156,6 +168,8 @@ class Watchdog {
     bool inBody_ = false;
     Clock::time_point windowStart_;
     uint64_t windowBytes_ = 0;
+    Clock::time_point readStart_;
+    Clock::duration readAllowance_{};  // zero while no long read is out
     std::atomic<HttpError> verdict_{HttpError::None};
     std::thread thread_;
 };
@@ -190,7 +204,8 @@ class WinInetTransfer final : public HttpTransfer {
         : connection_(std::move(connection)),
           request_(std::move(request)),
           watchdog_(std::move(watchdog)),
-          head_(std::move(head)) {}
+          head_(std::move(head)),
+          bodyStart_(Clock::now()) {}
     // The watch ends before the request closes, and the request before its connection.
     ~WinInetTransfer() override { watchdog_->end(); }
 
@@ -199,24 +214,53 @@ class WinInetTransfer final : public HttpTransfer {
     ReadResult read(char* buffer, std::size_t capacity) override {
         if (watchdog_->verdict() != HttpError::None)
             return {ReadStatus::Failed, 0, watchdog_->verdict()};
-        // Asking what is there first returns as soon as any byte arrived, so a slow body still
-        // comes back chunk by chunk.
-        DWORD available = 0;
-        if (!InternetQueryDataAvailable(request_->get(), &available, 0, 0))
-            return failed();
-        if (available == 0)
-            return {ReadStatus::End, 0, HttpError::None};
-        DWORD want = static_cast<DWORD>(std::min<std::size_t>(capacity, available));
+        // While the body comes fast enough that a whole chunk is there within kQuickChunk, one
+        // call asks for the whole chunk: asking first what is there costs a call per few KB.
+        // Otherwise asking first returns as soon as any byte arrived, so a slow body still
+        // comes back piece by piece and the low-speed guard sees every piece.
+        DWORD want = 0;
+        const bool whole = fast(capacity);
+        if (whole) {
+            want = static_cast<DWORD>(std::min<std::size_t>(capacity, kMaxReadBytes));
+            watchdog_->readStarting(want);
+        } else {
+            DWORD available = 0;
+            if (!InternetQueryDataAvailable(request_->get(), &available, 0, 0))
+                return failed();
+            if (available == 0)
+                return {ReadStatus::End, 0, HttpError::None};
+            want = static_cast<DWORD>(std::min<std::size_t>(capacity, available));
+        }
+        const Clock::time_point started = Clock::now();
         DWORD count = 0;
         if (!InternetReadFile(request_->get(), buffer, want, &count))
             return failed();
+        watchdog_->received(count);
         if (count == 0)
             return {ReadStatus::End, 0, HttpError::None};
-        watchdog_->received(count);
+        const Clock::time_point now = Clock::now();
+        bodyBytes_ += count;
+        // A whole-chunk read that took long means the body slowed: measure afresh from here.
+        if (whole && now - started > kQuickChunk) {
+            bodyStart_ = now;
+            bodyBytes_ = 0;
+        }
         return {ReadStatus::Data, count, HttpError::None};
     }
 
   private:
+    static constexpr std::chrono::milliseconds kQuickChunk{50};
+    static constexpr std::size_t kMaxReadBytes = 1u << 20;
+
+    // The body so far arrived at a rate that fills `capacity` within kQuickChunk.
+    bool fast(std::size_t capacity) const {
+        if (bodyBytes_ == 0)
+            return false;
+        const auto elapsed = Clock::now() - bodyStart_;
+        const auto forChunk = elapsed * static_cast<double>(capacity) / bodyBytes_;
+        return forChunk <= kQuickChunk;
+    }
+
     ReadResult failed() const {
         HttpError why = watchdog_->verdict();
         return {ReadStatus::Failed, 0, why != HttpError::None ? why : HttpError::Read};
@@ -226,6 +270,10 @@ class WinInetTransfer final : public HttpTransfer {
     std::unique_ptr<RequestHandle> request_;
     std::shared_ptr<Watchdog> watchdog_;
     HttpResponseHead head_;
+    // The rate is measured from the head's arrival, waits included, so a body whose first byte
+    // took long never counts as fast.
+    Clock::time_point bodyStart_;
+    uint64_t bodyBytes_ = 0;  // since bodyStart_
 };
 
 class WinInetClient final : public HttpClient {
