@@ -103,11 +103,11 @@ void CDownloadDlg::stopTimer() {
 }
 
 bool CDownloadDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
+    if (sink_.handleMessage(hwnd(), msg, wp)) {
+        result = 0;
+        return true;
+    }
     switch (msg) {
-        case WM_DOWNLOAD_REFRESH:
-            sink_.refresh(hwnd());
-            result = 0;
-            return true;
         case WM_TIMER:
             if (wp == timer_ || wp == kCloseTimerId)
                 onCloseTimer();

@@ -38,10 +38,9 @@ void CDownloadProgressDlg::OnCancel() {
     session_.cancelAll();
 }
 
-bool CDownloadProgressDlg::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
-    if (msg != WM_DOWNLOAD_REFRESH)
+bool CDownloadProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
+    if (!session_.sink().handleMessage(hwnd(), msg, wp))
         return false;
-    session_.sink().refresh(hwnd());
     result = 0;
     return true;
 }

@@ -10,10 +10,21 @@
 
 namespace vx {
 
+namespace {
+
+// Refreshes come at most this often: enough for the eye, and a pass of small files would
+// otherwise spend its time painting.
+constexpr DWORD kRefreshGapMs = 30;
+constexpr UINT_PTR kRefreshTimerId = 0x5652;
+
+}  // namespace
+
 void ProgressWindowSink::attach(HWND progressWindow, HWND boxOwner, HWND downloadNowButton) {
     // A refresh posted to an earlier window died with it.
     refreshPosted_.store(0);
     appliedTextsVersion_ = 0;
+    lastRefreshTick_ = GetTickCount() - kRefreshGapMs;
+    refreshTimerSet_ = false;
     textsVersion_.fetch_add(1);
     window_.store(progressWindow);
     owner_.store(boxOwner ? boxOwner : progressWindow);
@@ -46,7 +57,7 @@ void ProgressWindowSink::requestRefresh() {
 
 void ProgressWindowSink::flush() {
     if (refreshPosted_.load() != 0 && live())
-        SendMessageA(window_.load(), WM_DOWNLOAD_REFRESH, 0, 0);
+        SendMessageA(window_.load(), WM_DOWNLOAD_REFRESH, 1, 0);
 }
 
 void ProgressWindowSink::setCaption(const std::string& text) {
@@ -73,7 +84,33 @@ int32_t shiftFor(uint64_t total) {
 
 }  // namespace
 
-void ProgressWindowSink::refresh(HWND dialog) {
+bool ProgressWindowSink::handleMessage(HWND dialog, UINT msg, WPARAM wp) {
+    if (msg == WM_DOWNLOAD_REFRESH) {
+        refresh(dialog, wp != 0);
+        return true;
+    }
+    if (msg == WM_TIMER && wp == kRefreshTimerId) {
+        refresh(dialog);
+        return true;
+    }
+    return false;
+}
+
+void ProgressWindowSink::refresh(HWND dialog, bool now) {
+    const DWORD tick = GetTickCount();
+    const DWORD since = tick - lastRefreshTick_;
+    if (!now && since < kRefreshGapMs) {
+        // The request stays outstanding: the worker posts no more until the timer shows it.
+        if (!refreshTimerSet_)
+            refreshTimerSet_ = SetTimer(dialog, kRefreshTimerId, kRefreshGapMs - since, nullptr) != 0;
+        if (refreshTimerSet_)
+            return;
+    }
+    if (refreshTimerSet_) {
+        KillTimer(dialog, kRefreshTimerId);
+        refreshTimerSet_ = false;
+    }
+    lastRefreshTick_ = tick;
     // Cleared before reading, so a change made from here on asks for a refresh of its own.
     refreshPosted_.store(0);
     const uint64_t version = textsVersion_.load();

@@ -39,9 +39,13 @@ class ProgressWindowSink final : public ProgressSink, public SessionWindow {
     ProgressTexts texts() const { return texts_.snapshot(); }
     // Copies `texts` into the controls 1007, 1008, 1011 and 1010 of `dialog` (window thread).
     static void applyTexts(HWND dialog, const ProgressTexts& texts);
-    // WM_DOWNLOAD_REFRESH on the window's own thread: the texts when they changed, and the bar's
-    // range and position when the worker left new ones.
-    void refresh(HWND dialog);
+    // The window's side, on its own thread: WM_DOWNLOAD_REFRESH (wParam 1: now, whatever the
+    // pace) and the pacing timer. True when `msg` was one of them.
+    bool handleMessage(HWND dialog, UINT msg, WPARAM wp);
+    // Shows the texts when they changed, and the bar's range and position when the worker left
+    // new ones; at most once per kRefreshGap unless `now`, the rest deferred to a timer, so that
+    // a pass of many small files does not spend its time painting.
+    void refresh(HWND dialog, bool now = false);
 
     // ProgressSink and SessionWindow
     void setCaption(const std::string& text) override;
@@ -79,7 +83,10 @@ class ProgressWindowSink final : public ProgressSink, public SessionWindow {
     std::atomic<int32_t> refreshPosted_{0};
     // Bumped by every change of the texts; the window applies them when it differs from its own.
     std::atomic<uint64_t> textsVersion_{0};
-    uint64_t appliedTextsVersion_ = 0;  // window thread only
+    // Window thread only.
+    uint64_t appliedTextsVersion_ = 0;
+    DWORD lastRefreshTick_ = 0;
+    bool refreshTimerSet_ = false;
     SharedProgressTexts texts_;
 };
 
