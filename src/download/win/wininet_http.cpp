@@ -106,13 +106,14 @@ class Watchdog {
         windowStart_ = Clock::now();
         windowBytes_ = 0;
     }
-    // A read of `want` bytes that may wait for all of them. The low-speed window is stretched
-    // to what a server that only just keeps the limit needs for them, so a slow but valid body
-    // is never judged by a read that cannot show its bytes before it returns.
+    // A read of `want` bytes that may wait for all of them (WinINet fills the buffer). Its bytes
+    // show only when it returns, so the low-speed window is stretched to what a server that only
+    // just keeps the limit needs for them, up to kMaxReadWindows: a body that was fast enough for
+    // such a read and then drips is still ended, a few windows later.
     void readStarting(size_t want) {
         std::lock_guard<std::mutex> lock(mutex_);
         const uint64_t bytes = std::max<uint64_t>(limits_.lowSpeedBytes, 1);
-        const uint64_t windows = (want + bytes - 1) / bytes;
+        const uint64_t windows = std::min<uint64_t>((want + bytes - 1) / bytes, kMaxReadWindows);
         readStart_ = Clock::now();
         readAllowance_ = std::chrono::milliseconds(limits_.lowSpeedWindowMs) * windows;
     }
@@ -125,6 +126,8 @@ class Watchdog {
     HttpError verdict() const { return verdict_.load(); }
 
   private:
+    static constexpr uint64_t kMaxReadWindows = 4;
+
     void watch() {
         std::unique_lock<std::mutex> lock(mutex_);
         while (!quitting_) {
@@ -217,7 +220,9 @@ class WinInetTransfer final : public HttpTransfer {
         // While the body comes fast enough that a whole chunk is there within kQuickChunk, one
         // call asks for the whole chunk: asking first what is there costs a call per few KB.
         // Otherwise asking first returns as soon as any byte arrived, so a slow body still
-        // comes back piece by piece and the low-speed guard sees every piece.
+        // comes back piece by piece and the low-speed guard sees every piece. Only a body that
+        // falls from that rate to below a chunk per few low-speed windows within one read can
+        // be judged too slow where piecewise reads would have kept it.
         DWORD want = 0;
         const bool whole = fast(capacity);
         if (whole) {
