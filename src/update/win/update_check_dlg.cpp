@@ -1,6 +1,12 @@
 #include "update/win/update_check_dlg.h"
 
+#include <wininet.h>
+
+#include <atomic>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "resources/resource.h"
@@ -38,92 +44,85 @@ std::optional<UpdateServer> configuredUpdateServer() {
     return parseUpdateServer(std::string_view(buffer, length));
 }
 
-bool CUpdateCheckDlg::Handles::keep(Slot slot, HINTERNET handle) {
-    if (!handle)
-        return false;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (aborted_) {
-        InternetCloseHandle(handle);
-        return false;
+// What the worker and the dialog share; the worker holds it until it ends.
+class CUpdateCheckDlg::CheckState {
+  public:
+    CheckState() { ++running_; }
+    ~CheckState() { --running_; }
+    CheckState(const CheckState&) = delete;
+    CheckState& operator=(const CheckState&) = delete;
+
+    static int running() { return running_.load(); }
+
+    enum Slot { Session, Connection, Request };
+    // Keeps `handle` for closing; false (closing it at once) when it is null or the check has
+    // been aborted.
+    bool keep(Slot slot, HINTERNET handle) {
+        if (!handle)
+            return false;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (aborted_) {
+            InternetCloseHandle(handle);
+            return false;
+        }
+        handles_[slot] = handle;
+        return true;
     }
-    handles_[slot] = handle;
-    return true;
-}
-
-void CUpdateCheckDlg::Handles::closeAll() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (Slot slot : {Request, Connection, Session})
-        if (HINTERNET h = std::exchange(handles_[slot], nullptr))
-            InternetCloseHandle(h);
-}
-
-void CUpdateCheckDlg::Handles::abort() {
-    aborted_ = true;
-    closeAll();
-}
-
-CUpdateCheckDlg::CUpdateCheckDlg() : ui::Dialog(IDD_UPDATE_CHECK), openUrl_(&OpenUrl) {}
-
-CUpdateCheckDlg::~CUpdateCheckDlg() {
-    stopCheck();
-}
-
-void CUpdateCheckDlg::setUrlOpener(UrlOpener opener) {
-    openUrl_ = std::move(opener);
-}
-
-bool CUpdateCheckDlg::OnInitDialog() {
-    versionText_ = versionText(kProgramVersion);
-    showItem(IDC_DOWNLOAD_NEW_VERSION, false);
-    window_ = hwnd_;
-    refresh();
-    if (!worker_.start([this] { runCheck(); }))
-        setItemText(IDC_UPDATE_INFO, ui::loadString(IDS_UPDATE_NO_CONNECTION));
-    return true;
-}
-
-bool CUpdateCheckDlg::OnCommand(int id, int, HWND) {
-    if (id != IDC_DOWNLOAD_NEW_VERSION)
-        return false;
-    downloadNow();
-    return true;
-}
-
-bool CUpdateCheckDlg::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
-    switch (msg) {
-        case WM_DOWNLOAD_REFRESH:
-            refresh();
-            result = 0;
-            return true;
-        case WM_DESTROY:
-            // Destroyed by its owner rather than closed: the worker still must not outlive it.
-            stopCheck();
+    // Closes what is kept, the request first.
+    void closeAll() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (Slot slot : {Request, Connection, Session})
+            if (HINTERNET h = std::exchange(handles_[slot], nullptr))
+                InternetCloseHandle(h);
+    }
+    // Nobody listens any more: closes what is kept and refuses whatever comes later.
+    void abort() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            aborted_ = true;
             window_ = nullptr;
-            return false;
-        default:
-            return false;
+        }
+        closeAll();
     }
-}
+    bool aborted() const { return aborted_.load(); }
 
-void CUpdateCheckDlg::close(int result) {
-    stopCheck();
-    ui::Dialog::close(result);
-}
+    void listen(HWND window) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        window_ = window;
+    }
+    // Worker: hands `result` over and has the dialog show it.
+    void report(const UpdateCheckResult& result) {
+        HWND window = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            reported_ = result;
+            window = window_;
+        }
+        if (window && IsWindow(window))
+            SendMessageA(window, WM_DOWNLOAD_REFRESH, 0, 0);
+    }
+    UpdateCheckResult reported() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return reported_;
+    }
+    void finish() { finished_ = true; }
+    bool finished() const { return finished_.load(); }
 
-void CUpdateCheckDlg::stopCheck() {
-    handles_.abort();
-    if (worker_.joinable())
-        worker_.join();
-}
+  private:
+    static inline std::atomic<int> running_{0};
+    std::mutex mutex_;
+    std::atomic<bool> aborted_{false};
+    std::atomic<bool> finished_{false};
+    HWND window_ = nullptr;
+    UpdateCheckResult reported_;
+    HINTERNET handles_[3] = {};
+};
 
-void CUpdateCheckDlg::runCheck() {
-    report({UpdateCheckState::Connecting, {}});
-    const UpdateCheckResult result = query();
-    handles_.closeAll();
-    report(result);
-}
+namespace {
 
-UpdateCheckResult CUpdateCheckDlg::query() {
+using CheckState = CUpdateCheckDlg::CheckState;
+
+UpdateCheckResult query(CheckState& state) {
     const UpdateCheckResult noConnection{UpdateCheckState::ConnectFailed, {}};
     const std::optional<UpdateServer> server = configuredUpdateServer();
     if (!server)
@@ -131,18 +130,18 @@ UpdateCheckResult CUpdateCheckDlg::query() {
 
     HINTERNET session =
         InternetOpenA(kUpdateAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (!handles_.keep(Handles::Session, session))
+    if (!state.keep(CheckState::Session, session))
         return noConnection;
     HINTERNET connection = InternetConnectA(session, server->host.c_str(), server->port, "", "",
                                             INTERNET_SERVICE_HTTP, 0, 0);
-    if (!handles_.keep(Handles::Connection, connection))
+    if (!state.keep(CheckState::Connection, connection))
         return noConnection;
     HINTERNET request =
         HttpOpenRequestA(connection, "GET", kVersionFileObject, kVersionFileHttpVersion, nullptr,
                          nullptr, INTERNET_FLAG_DONT_CACHE, 0);
-    if (!handles_.keep(Handles::Request, request))
+    if (!state.keep(CheckState::Request, request))
         return noConnection;
-    if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0) || handles_.aborted())
+    if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0) || state.aborted())
         return noConnection;
 
     DWORD status = 0;
@@ -160,7 +159,7 @@ UpdateCheckResult CUpdateCheckDlg::query() {
     std::string received;
     if (hasLength && status >= 200 && status <= 299) {
         char buffer[kVersionFileBytes];
-        while (received.size() < kVersionFileBytes && !handles_.aborted()) {
+        while (received.size() < kVersionFileBytes && !state.aborted()) {
             DWORD got = 0;
             const auto want = static_cast<DWORD>(kVersionFileBytes - received.size());
             if (!InternetReadFile(request, buffer, want, &got) || got == 0)
@@ -168,27 +167,95 @@ UpdateCheckResult CUpdateCheckDlg::query() {
             received.append(buffer, got);
         }
     }
-    if (handles_.aborted())
-        return noConnection;
     return judgeAnswer(static_cast<int>(status), hasLength, received);
 }
 
-void CUpdateCheckDlg::report(const UpdateCheckResult& result) {
-    {
-        std::lock_guard<std::mutex> lock(reportMutex_);
-        reported_ = result;
+void runCheck(const std::shared_ptr<CheckState>& state) {
+    try {
+        state->report({UpdateCheckState::Connecting, {}});
+        UpdateCheckResult result{UpdateCheckState::ConnectFailed, {}};
+        try {
+            result = query(*state);
+        } catch (...) {
+        }
+        state->closeAll();
+        state->report(result);
+    } catch (...) {
     }
-    // Once the dialog is closing nobody is told: it is waiting for this thread to end.
-    HWND window = window_.load();
-    if (!handles_.aborted() && window && IsWindow(window))
-        SendMessageA(window, WM_DOWNLOAD_REFRESH, 0, 0);
+    state->finish();
+}
+
+}  // namespace
+
+CUpdateCheckDlg::CUpdateCheckDlg() : ui::Dialog(IDD_UPDATE_CHECK), openUrl_(&OpenUrl) {}
+
+CUpdateCheckDlg::~CUpdateCheckDlg() {
+    stopCheck();
+}
+
+void CUpdateCheckDlg::setUrlOpener(UrlOpener opener) {
+    openUrl_ = std::move(opener);
+}
+
+bool CUpdateCheckDlg::OnInitDialog() {
+    versionText_ = versionText(kProgramVersion);
+    showItem(IDC_DOWNLOAD_NEW_VERSION, false);
+    refresh();
+    state_ = std::make_shared<CheckState>();
+    state_->listen(hwnd_);
+    try {
+        std::thread([state = state_] { runCheck(state); }).detach();
+    } catch (const std::system_error&) {
+        state_->abort();
+        state_->finish();
+        setItemText(IDC_UPDATE_INFO, ui::loadString(IDS_UPDATE_NO_CONNECTION));
+    }
+    return true;
+}
+
+bool CUpdateCheckDlg::OnCommand(int id, int, HWND) {
+    if (id != IDC_DOWNLOAD_NEW_VERSION)
+        return false;
+    downloadNow();
+    return true;
+}
+
+bool CUpdateCheckDlg::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+    switch (msg) {
+        case WM_DOWNLOAD_REFRESH:
+            refresh();
+            result = 0;
+            return true;
+        case WM_DESTROY:
+            // Destroyed by its owner rather than closed: the worker tells it nothing more.
+            stopCheck();
+            return false;
+        default:
+            return false;
+    }
+}
+
+void CUpdateCheckDlg::close(int result) {
+    stopCheck();
+    ui::Dialog::close(result);
+}
+
+void CUpdateCheckDlg::stopCheck() {
+    if (state_)
+        state_->abort();
+}
+
+bool CUpdateCheckDlg::checkFinished() const {
+    return !state_ || state_->finished();
+}
+
+int CUpdateCheckDlg::runningChecks() {
+    return CheckState::running();
 }
 
 void CUpdateCheckDlg::refresh() {
-    {
-        std::lock_guard<std::mutex> lock(reportMutex_);
-        shown_ = reported_;
-    }
+    if (state_)
+        shown_ = state_->reported();
     setItemText(IDC_UPDATE_VERSION, versionText_);
     setItemText(IDC_UPDATE_INFO, informationText(shown_));
     if (shown_.state == UpdateCheckState::Current)
@@ -200,7 +267,7 @@ void CUpdateCheckDlg::refresh() {
 void CUpdateCheckDlg::showDownloadInPlaceOfClose() {
     HWND download = item(IDC_DOWNLOAD_NEW_VERSION);
     HWND closeButton = item(IDCANCEL);
-    if (!download || !closeButton || IsWindowVisible(download))
+    if (!download || !closeButton || (GetWindowLongA(download, GWL_STYLE) & WS_VISIBLE))
         return;
     RECT closeRect{};
     RECT downloadRect{};

@@ -1,20 +1,17 @@
 #pragma once
 // "Check for new version of Vexaro" (dialog 178): asks the update server for its version file on
 // a worker thread and tells the user whether a newer version exists; "&Download Now" then opens
-// the download page. Closing the dialog aborts a request still waiting on the server and waits
-// for the worker, which never outlives the dialog object.
+// the download page. Closing the dialog aborts a request still waiting on the server; the worker
+// keeps only what it shares with the dialog alive, never the dialog object.
 
 #include <windows.h>
-#include <wininet.h>
 
-#include <atomic>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "ui/dialog.h"
-#include "ui/worker_thread.h"
 #include "update/update_check.h"
 
 namespace vx {
@@ -39,8 +36,12 @@ class CUpdateCheckDlg : public ui::Dialog {
 
     // What the dialog shows now (on the dialog's thread).
     UpdateCheckResult shownResult() const { return shown_; }
-    // The worker has ended.
-    bool checkFinished() const { return !worker_.running(); }
+    // This dialog's worker has ended.
+    bool checkFinished() const;
+    // Workers of any dialog, closed or not, that have not ended yet.
+    static int runningChecks();
+
+    class CheckState;
 
   protected:
     bool OnInitDialog() override;
@@ -49,47 +50,21 @@ class CUpdateCheckDlg : public ui::Dialog {
     void close(int result) override;
 
   private:
-    // The three WinINet handles of one check. The worker opens them; the dialog may close them
-    // from its own thread to abort a call that waits on the server, after which the worker finds
-    // every further call failing and tells nobody.
-    class Handles {
-      public:
-        enum Slot { Session, Connection, Request };
-        // Keeps `handle` for closing; false (closing it at once) when it is null or the check
-        // has been aborted.
-        bool keep(Slot slot, HINTERNET handle);
-        // Closes what is kept, the request first.
-        void closeAll();
-        // Closes what is kept and refuses whatever comes later.
-        void abort();
-        bool aborted() const { return aborted_.load(); }
-
-      private:
-        std::mutex mutex_;
-        std::atomic<bool> aborted_{false};
-        HINTERNET handles_[3] = {};
-    };
-
-    void runCheck();
-    UpdateCheckResult query();
-    // Worker: hands `result` to the dialog and has it shown.
-    void report(const UpdateCheckResult& result);
     // Dialog thread: WM_DOWNLOAD_REFRESH.
     void refresh();
     void showDownloadInPlaceOfClose();
     void downloadNow();
-    // Aborts the request and waits for the worker; the dialog's messages are served meanwhile.
+    // Aborts the request and lets the worker go: from now on it tells nobody and ends as soon as
+    // WinINet gives its call back.
     void stopCheck();
 
     UrlOpener openUrl_;
     std::string versionText_;
     UpdateCheckResult shown_;
-    std::mutex reportMutex_;
-    UpdateCheckResult reported_;
-    std::atomic<HWND> window_{nullptr};
-    Handles handles_;
-    // Last: joined before anything it uses goes.
-    ui::WorkerThread worker_;
+    // Shared with the worker, which may outlive this object: closing a request handle aborts a
+    // waiting call on Windows, but Wine's WinINet finishes the call first, so the dialog cannot
+    // wait for the worker without hanging while a server stalls.
+    std::shared_ptr<CheckState> state_;
 };
 
 }  // namespace vx
