@@ -34,8 +34,6 @@ class CUpdateCheckDlg : public ui::Dialog {
     // For tests, before the window is created.
     void setUrlOpener(UrlOpener opener);
 
-    // What the dialog shows now (on the dialog's thread).
-    UpdateCheckResult shownResult() const { return shown_; }
     // This dialog's worker has ended.
     bool checkFinished() const;
     // Workers of any dialog, closed or not, that have not ended yet.
