@@ -13,6 +13,7 @@
 #include "ui/message_box.h"
 #include "ui/module.h"
 #include "ui/text.h"
+#include "update/win/update_check_dlg.h"
 
 namespace vx {
 
@@ -244,13 +245,17 @@ bool CBrowserListDlg::OnCommand(int id, int, HWND) {
         case ID_APP_ABOUT:
             showAbout();
             return true;
+        case ID_CHECK_NEW_VERSION: {
+            CUpdateCheckDlg check;
+            check.DoModal(hwnd_);
+            return true;
+        }
         case IDC_VIEW_HISTORY:
         case IDC_ADVANCED:
         case IDC_ALBUM:
         case ID_USER_MANUAL:
-        case ID_CHECK_NEW_VERSION:
-            // The history browser, the advanced frame, the album, the manual and the update
-            // check are not part of this version: their buttons and entries do nothing yet.
+            // The history browser, the advanced frame, the album and the manual are not part of
+            // this version: their buttons and entries do nothing yet.
             return true;
         default:
             return false;
