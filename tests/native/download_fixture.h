@@ -83,10 +83,12 @@ class FilePassFixture : public ::testing::Test {
         return p;
     }
 
-    // Every step shown, so that tests can act at a given position.
+    // Every step shown, and a body of a few hundred KB in several reads, so that tests can act
+    // at a given position within a file.
     static FilePassOptions everyStep() {
         FilePassOptions options;
         options.refreshInterval = {};
+        options.readChunkBytes = 65536;
         return options;
     }
 
