@@ -90,6 +90,30 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
   ${EndIf}
 !macroend
 
+; Makes way for a new copy of $INSTDIR\NAME. A running browser keeps the band loaded (and a
+; running Vexaro its program), and Windows overwrites no loaded module; but it can be renamed,
+; and the renamed copy goes at the next restart.
+!macro MakeWayFor NAME
+  ${If} ${FileExists} "$INSTDIR\${NAME}"
+    ClearErrors
+    Delete "$INSTDIR\${NAME}"
+    ${If} ${Errors}
+      StrCpy $R1 1
+      ${DoWhile} ${FileExists} "$INSTDIR\${NAME}.old-$R1"
+        IntOp $R1 $R1 + 1
+      ${Loop}
+      ClearErrors
+      Rename "$INSTDIR\${NAME}" "$INSTDIR\${NAME}.old-$R1"
+      ${If} ${Errors}
+        MessageBox MB_OK|MB_ICONSTOP "$INSTDIR\${NAME} is in use and cannot be replaced. Close the browser and Vexaro, then run setup again." /SD IDOK
+        SetErrorLevel 2
+        Abort
+      ${EndIf}
+      Delete /REBOOTOK "$INSTDIR\${NAME}.old-$R1"
+    ${EndIf}
+  ${EndIf}
+!macroend
+
 Function .onVerifyInstDir
   !insertmacro CheckFolder
   ${If} $0 != ""
@@ -107,12 +131,15 @@ Section "Vexaro" SecMain
   ${EndIf}
 
   SetOutPath "$INSTDIR"
+  !insertmacro MakeWayFor Vexaro.exe
   File "${STAGE}\Vexaro.exe"
+  !insertmacro MakeWayFor Quenta.dll
   File "${STAGE}\Quenta.dll"
 !ifdef HAVE_MANUAL
   File "${STAGE}\quenta.chm"
 !endif
 !ifdef HAVE_ALBUM
+  !insertmacro MakeWayFor "${ALBUM_DLL}"
   File "${STAGE}\${ALBUM_DLL}"
 !endif
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
@@ -164,13 +191,17 @@ Section "Uninstall"
   UnRegDLL "$INSTDIR\${ALBUM_DLL}"
 !endif
 
-  Delete "$INSTDIR\Vexaro.exe"
-  Delete "$INSTDIR\Quenta.dll"
+  ; What a running browser or Vexaro still holds goes at the next restart.
+  Delete /REBOOTOK "$INSTDIR\Vexaro.exe"
+  Delete /REBOOTOK "$INSTDIR\Quenta.dll"
+  Delete /REBOOTOK "$INSTDIR\Vexaro.exe.old-*"
+  Delete /REBOOTOK "$INSTDIR\Quenta.dll.old-*"
 !ifdef HAVE_MANUAL
   Delete "$INSTDIR\quenta.chm"
 !endif
 !ifdef HAVE_ALBUM
-  Delete "$INSTDIR\${ALBUM_DLL}"
+  Delete /REBOOTOK "$INSTDIR\${ALBUM_DLL}"
+  Delete /REBOOTOK "$INSTDIR\${ALBUM_DLL}.old-*"
 !endif
   ; The band's hand-over file: written for one start of Vexaro, no data of the user's.
   Delete "$INSTDIR\cacheurl.xml"
@@ -195,5 +226,9 @@ Section "Uninstall"
   ${EndIf}
 
   Delete "$INSTDIR\${UNINSTALLER}"
-  RMDir "$INSTDIR"
+  ${If} ${RebootFlag}
+    RMDir /REBOOTOK "$INSTDIR"
+  ${Else}
+    RMDir "$INSTDIR"
+  ${EndIf}
 SectionEnd

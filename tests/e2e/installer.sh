@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The setup program in a fresh Wine prefix, as a user meets it: a silent install into the
-# default folder, the registry read back, Vexaro.exe /all from the installed folder harvesting
-# the stand-in browser's pages, an upgrade over that copy, a silent uninstall that keeps the
-# user's data and the downloads, then an install into another folder (/D=) and its uninstall,
-# and the folders that setup refuses.
+# default folder, the registry read back, the installed band in the stand-in browser starting
+# the installed Vexaro.exe /all, which harvests the browser's pages; an upgrade over that copy
+# while the browser holds the band, a silent uninstall that keeps the user's data and the
+# downloads, then an install into another folder (/D=) and its uninstall, and the folders that
+# setup refuses.
 set -euo pipefail
 # shellcheck source=lib/harness.bash
 source "$(dirname "$0")/lib/harness.bash"
@@ -23,7 +24,9 @@ if [ "${VX_INSTALLER_INNER:-}" != 1 ]; then
 fi
 
 [ -f "$setup" ] || fail "$setup is not built"
-[ -f "$bin/StandinShell.dll" ] || fail "StandinShell.dll is not built"
+for f in StandinShell.dll standin-browser.exe standin-browser-driver.exe demo-driver.exe; do
+  [ -f "$bin/$f" ] || fail "$f is not built"
+done
 keep_beside_programs standin-windows.xml config.xml
 
 # Programs are named by their Windows paths: wine-run then leaves InstallPath alone.
@@ -82,6 +85,10 @@ uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vexaro'
 toolbar_key='HKLM\Software\Microsoft\Internet Explorer\Toolbar'
 shipped=(Vexaro.exe Quenta.dll uninstall.exe)
 [ ! -f "$bin/quenta.chm" ] || shipped+=(quenta.chm)
+# The manual and the album component ship once the tree builds them (installer/build).
+album_dll=ThumbnailCreator.dll
+album=0
+[ ! -f "$bin/$album_dll" ] || { album=1; shipped+=("$album_dll"); }
 
 programs=$(unix_of "$(windows_env APPDATA)")/Microsoft/Windows/Start\ Menu/Programs/Vexaro
 
@@ -100,6 +107,8 @@ check_installed() {
   expect_value 'HKCR\Quenta.QuentaBar\CLSID' '' "$clsid"
   reg_key_exists "HKCR\\TypeLib\\$typelib" || fail "the type library is not registered"
   reg_value "$toolbar_key" "$clsid" >/dev/null || fail "the browser toolbar entry is missing"
+  [ "$album" = 0 ] || reg_key_exists 'HKCR\ThumbnailCreator.Thumbnail' ||
+    fail "the album component is not registered"
   expect_value "$uninstall_key" DisplayName Vexaro
   expect_value "$uninstall_key" DisplayVersion 1.2.0
   expect_value "$uninstall_key" Publisher Norlume
@@ -132,6 +141,7 @@ check_uninstalled() {
   expect_no_key 'HKCR\Quenta.QuentaBar.1'
   expect_no_key "HKCR\\TypeLib\\$typelib"
   ! reg_value "$toolbar_key" "$clsid" >/dev/null || fail "the browser toolbar entry is still there"
+  [ "$album" = 0 ] || expect_no_key 'HKCR\ThumbnailCreator.Thumbnail'
 }
 
 # ---- a silent install into the default folder ----
@@ -140,7 +150,7 @@ installed=$(unix_of "$folder")
 run_setup /S || fail "the silent install failed (exit code $?)"
 check_installed "$folder"
 
-# ---- Vexaro.exe /all from there, over the stand-in browser's pages ----
+# ---- the band, loaded by the stand-in browser, starts the installed Vexaro.exe /all ----
 www=$work/www
 mkdir -p "$www/a" "$www/b"
 head -c 3000 /dev/urandom >"$www/a/photo.jpg"
@@ -160,12 +170,32 @@ cat >"$bin/standin-windows.xml" <<XML
 XML
 wine regsvr32 /s "$(winpath "$bin/StandinShell.dll")" >"$out" 2>&1 ||
   fail "the stand-in shell could not be registered"
+# Only the installed folder holds this configuration: the files land in $save only when the
+# band found that folder through InstallPath.
 save=$work/save
 mkdir -p "$save"
 write_config "$save"
 mv "$bin/config.xml" "$installed/config.xml"
-VX_DRIVE_PROGRAM=$(winpath "$bin/win_tests.exe") \
-  drive PressesOkOnceTheProgressWindowReadsTheGivenCaption "\"$folder\\Vexaro.exe\" /all"
+
+browser_pid=
+stop_browser() {
+  [ -n "$browser_pid" ] || return 0
+  wine "$(winpath "$bin/standin-browser-driver.exe")" --close >/dev/null 2>&1 || true
+  for _ in $(seq 1 100); do
+    kill -0 "$browser_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$browser_pid" 2>/dev/null || true
+  wait "$browser_pid" 2>/dev/null || true
+  browser_pid=
+}
+trap 'stop_browser; harness_cleanup' EXIT
+wine "$(winpath "$bin/standin-browser.exe")" >"$work/browser.txt" 2>&1 &
+browser_pid=$!
+wine "$(winpath "$bin/standin-browser-driver.exe")" --window "A - Stand-in Browser" --choose all \
+  --timeout 120 >"$work/driver.txt" 2>&1 || fail "the installed band's menu could not be used"
+wine "$(winpath "$bin/demo-driver.exe")" --caption "Download complete!" --press 2 --timeout 300 \
+  >>"$work/driver.txt" 2>&1 || fail "the installed Vexaro did not finish the pages"
 for f in a/photo.jpg a/song.mp3 b/picture.png; do
   cmp -s "$save/${f#*/}" "$www/$f" || fail "${f#*/} was not saved as served"
 done
@@ -177,13 +207,15 @@ head -c 700 /dev/urandom >"$installed/Download/kept.jpg"
 mkdir -p "$work/user"
 cp -a "$installed/config.xml" "$installed/History" "$installed/Download" "$work/user/"
 
-# ---- an upgrade over it: the program is replaced, the user's data stays ----
+# ---- an upgrade over it while the browser holds the band: the program is replaced, the
+# user's data stays ----
 printf 'an older Vexaro' >"$installed/Vexaro.exe"
 run_setup /S || fail "the install over the first failed (exit code $?)"
 check_installed "$folder"
 ! grep -q 'an older Vexaro' "$installed/Vexaro.exe" || fail "the upgrade kept the old Vexaro.exe"
 diff -r "$work/user/History" "$installed/History" >/dev/null || fail "the upgrade changed History"
 cmp -s "$work/user/config.xml" "$installed/config.xml" || fail "the upgrade changed config.xml"
+stop_browser
 
 # ---- a silent uninstall: the program goes, the user's data and the downloads stay ----
 printf '<URLCACHE>\r\n<URL>x</URL>\r\n</URLCACHE>' >"$installed/cacheurl.xml"

@@ -70,16 +70,14 @@ start_server() {
 server_was_asked() { grep -q " $1\$" "$work/server.log"; }
 
 # Runs the WholeProgram case $1 of win_tests.exe on command line $2 and checks that the run
-# ended with "Download complete!" each time and that Vexaro.exe itself ended. A test that keeps
-# its own InstallPath names win_tests.exe by its Windows path in VX_DRIVE_PROGRAM, which
-# wine-run leaves alone.
+# ended with "Download complete!" each time and that Vexaro.exe itself ended.
 drive() {
-  local case=$1 command=$2 rc=0 program=${VX_DRIVE_PROGRAM:-$bin/win_tests.exe}
+  local case=$1 command=$2 rc=0
   export VX_DRIVE_COMMAND=$command
   export VX_DRIVE_CAPTION="Download complete!"
   export VX_DRIVE_REPORT
   VX_DRIVE_REPORT=$(winpath "$work/report.txt")
-  timeout 500 "$wine_run" "$program" "--gtest_filter=WholeProgram.$case" \
+  timeout 500 "$wine_run" "$bin/win_tests.exe" "--gtest_filter=WholeProgram.$case" \
     >"$work/driver.txt" 2>&1 || rc=$?
   [ "$rc" != 124 ] || fail "the run did not end"
   [ "$rc" = 0 ] || fail "the helper reported a failure (exit code $rc)"
