@@ -42,6 +42,8 @@ ManifestDPIAware true
 ; The longest name the program keeps in its folder is "History\2004-03-25"; with the folder it
 ; must stay within MAX_PATH, and InstallPath within the band's 260-byte buffer.
 !define MAX_FOLDER_CHARS 240
+!define IDYES 6
+!define IDNO 7
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -53,6 +55,7 @@ InstallDir "$LOCALAPPDATA\Norlume\Vexaro"
 InstallDirRegKey HKCU "${PRODUCT_KEY}" "InstallPath"
 RequestExecutionLevel admin
 ShowInstDetails show
+BrandingText "${PUBLISHER} ${PRODUCT} ${VERSION}"
 ShowUninstDetails show
 
 VIProductVersion "${VERSION}.0"
@@ -215,14 +218,20 @@ Section "Uninstall"
   DeleteRegKey /ifempty HKCU "SOFTWARE\Norlume"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 
+  ; A silent uninstall keeps them. The question has a caption of its own, apart from the
+  ; uninstaller's window.
   ${If} ${FileExists} "$INSTDIR\config.xml"
   ${OrIf} ${FileExists} "$INSTDIR\History\*.*"
-    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 \
-      "Also delete your settings (config.xml) and your download history (the History folder)?$\r$\n$\r$\nThe files you downloaded are kept either way." \
-      /SD IDNO IDNO keep_user_data
-    Delete "$INSTDIR\config.xml"
-    RMDir /r "$INSTDIR\History"
-  keep_user_data:
+    StrCpy $0 ${IDNO}
+    ${IfNot} ${Silent}
+      StrCpy $1 "Also delete your settings (config.xml) and your download history (the History folder)?$\r$\n$\r$\nThe files you downloaded are kept either way."
+      ; MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2
+      System::Call 'user32::MessageBoxW(p $HWNDPARENT, w r1, w "${PRODUCT}", i 0x124) i .r0'
+    ${EndIf}
+    ${If} $0 = ${IDYES}
+      Delete "$INSTDIR\config.xml"
+      RMDir /r "$INSTDIR\History"
+    ${EndIf}
   ${EndIf}
 
   Delete "$INSTDIR\${UNINSTALLER}"
@@ -231,4 +240,5 @@ Section "Uninstall"
   ${Else}
     RMDir "$INSTDIR"
   ${EndIf}
+  SetAutoClose true
 SectionEnd

@@ -3,8 +3,8 @@
 # default folder, the registry read back, the installed band in the stand-in browser starting
 # the installed Vexaro.exe /all, which harvests the browser's pages; an upgrade over that copy
 # while the browser holds the band, a silent uninstall that keeps the user's data and the
-# downloads, then an install into another folder (/D=) and its uninstall, and the folders that
-# setup refuses.
+# downloads, then an install into another folder (/D=) with its uninstalls, silent and by hand
+# (saying yes to deleting settings and history), and the folders that setup refuses.
 set -euo pipefail
 # shellcheck source=lib/harness.bash
 source "$(dirname "$0")/lib/harness.bash"
@@ -236,6 +236,30 @@ check_installed "$other"
 run_uninstaller "$other"
 check_uninstalled "$other"
 [ ! -e "$(unix_of "$other")" ] || fail "the emptied folder $other was left behind"
+
+# ---- uninstalled by hand: the user confirms, then says yes to deleting settings and history;
+# the downloads in the default save folder stay ----
+run_setup /S "/D=$other" || fail "the second install into $other failed (exit code $?)"
+dir=$(unix_of "$other")
+mkdir -p "$dir/History" "$dir/Download"
+printf '<CONFIG>\r\n</CONFIG>' >"$dir/config.xml"
+printf '<HISTORY>\r\n</HISTORY>' >"$dir/History/2026-12-07"
+head -c 700 /dev/urandom >"$dir/Download/kept.jpg"
+cp "$dir/Download/kept.jpg" "$work/kept.jpg"
+cp "$dir/uninstall.exe" "$work/un.exe"
+wine cmd /c "$(winpath "$work/un.exe") _?=$other" >"$work/uninstall.txt" 2>&1 &
+uninstaller_pid=$!
+driver="$(winpath "$bin/demo-driver.exe")"
+# The pages of the uninstaller add a blank sub-caption to its title.
+wine "$driver" --caption "Vexaro Uninstall " --press 1 --keep --timeout 120 >>"$work/driver.txt" 2>&1 ||
+  fail "the uninstaller's confirmation could not be answered"
+wine "$driver" --caption "Vexaro" --press 6 --timeout 120 >>"$work/driver.txt" 2>&1 ||
+  fail "the uninstaller did not ask about the settings and history"
+wait "$uninstaller_pid" || fail "the uninstaller failed"
+check_uninstalled "$other"
+[ ! -e "$dir/config.xml" ] || fail "config.xml was kept after the user chose to delete it"
+[ ! -e "$dir/History" ] || fail "History was kept after the user chose to delete it"
+cmp -s "$dir/Download/kept.jpg" "$work/kept.jpg" || fail "a downloaded file was removed"
 
 # ---- folders the program could not use are refused, and nothing is written ----
 long="C:\\$(printf 'x%.0s' $(seq 1 240))"
