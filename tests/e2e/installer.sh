@@ -49,7 +49,7 @@ reg_value() {
 reg_key_exists() { wine reg query "$1" >"$out" 2>&1; }
 expect_value() {  # key, value name, expected data
   local got
-  got=$(reg_value "$1" "$2") || fail "$1 has no value $2"
+  got=$(reg_value "$1" "$2") || fail "$1 has no value \"$2\": $(tr -d '\r' <"$out")"
   [ "$got" = "$3" ] || fail "$1 $2 is \"$got\" instead of \"$3\""
 }
 expect_no_key() { ! reg_key_exists "$1" || fail "$1 is still there: $(tr -d '\r' <"$out")"; }
