@@ -10,10 +10,10 @@
 #include <memory>
 #include <string>
 
+#include "base/file_system.h"
 #include "download/cache_lookahead.h"
 #include "download/http_client.h"
 #include "download/job_model.h"
-#include "download/local_files.h"
 #include "download/naming.h"
 #include "download/progress_sink.h"
 #include "download/url_cache.h"
@@ -41,7 +41,7 @@ enum class FilePassHost { DownloadWindow, MainWindow };
 struct FilePassPorts {
     std::function<std::unique_ptr<UrlCache>()> openCache;
     std::function<std::unique_ptr<HttpClient>()> openInternet;
-    LocalFiles* files = nullptr;
+    FileSystem* files = nullptr;
     ProgressSink* sink = nullptr;
 };
 
@@ -51,7 +51,7 @@ inline FilePassPorts platformFilePassPorts(ProgressSink& sink) {
     FilePassPorts ports;
     ports.openCache = [] { return platformUrlCache(); };
     ports.openInternet = [] { return platformHttpClient(); };
-    ports.files = &platformLocalFiles();
+    ports.files = &platformFileSystem();
     ports.sink = &sink;
     return ports;
 }

@@ -17,6 +17,7 @@
 #include "history/history_store.h"
 #include "resources/resource.h"
 #include "settings/download_settings.h"
+#include "support/memory_file_system.h"
 
 namespace {
 
@@ -97,12 +98,6 @@ class RecordingWindow final : public vx::SessionWindow {
     }
 };
 
-class NoInstallFolder final : public vx::InstallEnvironment {
-  public:
-    std::string installFolder() override { return {}; }
-    std::optional<std::string> registryInstallPath() override { return std::nullopt; }
-};
-
 vx::PageImage img(const std::string& src, int32_t w = 100, int32_t h = 100) {
     return vx::PageImage{src, w, h};
 }
@@ -137,7 +132,7 @@ class SessionTest : public ::testing::Test {
     }
 
     vx::DownloadSettings settings = imagesAndMedia();
-    NoInstallFolder install;
+    vx::test::FakeInstall install;
     vx::CHistoryStore history{install, vx::platformFileSystem()};
     RecordingWindow window;
     std::vector<vx::MediaUrlList> passes;

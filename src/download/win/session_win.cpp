@@ -5,7 +5,6 @@
 #include "base/string_table.h"
 #include "download/file_pass.h"
 #include "download/http_client.h"
-#include "download/local_files.h"
 #include "download/url_cache.h"
 #include "download/win/download_progress_dlg.h"
 #include "download/win/shell_windows.h"
