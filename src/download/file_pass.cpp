@@ -65,7 +65,7 @@ SettingsSource settingsOf(const SharedDownloadSettings& settings) {
     return [&settings] { return settings.get(); };
 }
 
-FilePass::FilePass(FilePassHost host, SettingsSource settings, SessionFlags& flags,
+FilePass::FilePass(SessionHost host, SettingsSource settings, SessionFlags& flags,
                    CHistoryStore* history, FilePassPorts ports, FilePassOptions options)
     : host_(host),
       settings_(std::move(settings)),
@@ -153,7 +153,7 @@ void FilePass::run(const MediaUrlList& media) {
     });
     guarded([&] {
         sink.setCaption(text(IDS_DOWNLOADING_FILES));
-        if (host_ == FilePassHost::MainWindow)
+        if (host_ == SessionHost::MainWindow)
             sink.showCancelCurrent(true);
     });
 
@@ -163,7 +163,7 @@ void FilePass::run(const MediaUrlList& media) {
     for (std::size_t i = 0; i < media.size(); ++i) {
         if (flags_.running.load() != 1)
             break;
-        if (host_ == FilePassHost::DownloadWindow && flags_.stopRequested.load() != 0)
+        if (host_ == SessionHost::DownloadWindow && flags_.stopRequested.load() != 0)
             break;
         if (!guarded([&] { fetchOne(media, i); }))
             ++counts_.passedOver;
@@ -171,11 +171,12 @@ void FilePass::run(const MediaUrlList& media) {
     guarded([&] { lookahead_.reset(); });
     guarded([&] { close(); });
 
+    flags_.phase = static_cast<int32_t>(SessionPhase::Finished);
     guarded([&] { sink.setCaption(text(IDS_DOWNLOAD_COMPLETE)); });
     guarded([&] { sink.setCancelAllText(text(IDS_BUTTON_OK)); });
     guarded([&] { sink.showCancelCurrent(false); });
     flags_.running = 0;
-    if (host_ == FilePassHost::DownloadWindow)
+    if (host_ == SessionHost::DownloadWindow)
         flags_.stopRequested = 1;
     if (history_)
         guarded([&] { history_->Save(); });

@@ -52,6 +52,23 @@ class PageUrlList {
 // Repeats stay: the file pass meets them as files that already exist.
 using MediaUrlList = std::vector<std::string>;
 
+// Which window runs a session: the download window of the command-line modes, which is its own
+// progress window and watches `stopRequested`; or the main window with its progress window, which
+// shows "&Cancel Current" again and keeps the history.
+enum class SessionHost {
+    DownloadWindow,  // CDownloadDlg: the window is its own progress window; no history
+    MainWindow,      // CBrowserListDlg with its progress window; keeps the history
+};
+
+// Where a session stands; written by whoever moves it on, read by anyone.
+enum class SessionPhase : int32_t {
+    Idle,          // no session yet, or the main window is back to waiting for "&Download Now"
+    Collecting,    // the worker matches the open pages and collects their media
+    Empty,         // collection found nothing to fetch ("No files to download.")
+    Transferring,  // the file pass runs
+    Finished,      // the file pass has ended (run to its end or cancelled)
+};
+
 // Flags shared by the window thread and the worker: 0 = false, 1 = true. Each is written by the
 // side named and read by the other, without a lock.
 struct SessionFlags {
@@ -76,6 +93,9 @@ struct SessionFlags {
     // object exist; set to 0 before they are created and when either creation fails. Read by
     // "&Download Now" and the window list fill.
     std::atomic<int32_t> ready{0};
+    // Both hosts: a SessionPhase. The file pass moves it to Finished before its button 2 reads
+    // "OK", so that a press of "OK" is never taken for a "Cancel &All" to confirm.
+    std::atomic<int32_t> phase{static_cast<int32_t>(SessionPhase::Idle)};
 };
 
 // The four texts the progress window shows, in the order of its controls.

@@ -81,16 +81,16 @@ class FilePassFixture : public ::testing::Test {
         return options;
     }
 
-    std::unique_ptr<FilePass> makePass(FilePassHost host = FilePassHost::DownloadWindow,
+    std::unique_ptr<FilePass> makePass(SessionHost host = SessionHost::DownloadWindow,
                                        FilePassOptions options = everyStep()) {
         return std::make_unique<FilePass>(host, settingsOf(settings), flags,
-                                          host == FilePassHost::MainWindow ? &history : nullptr,
+                                          host == SessionHost::MainWindow ? &history : nullptr,
                                           ports(), options);
     }
 
     // Runs one whole pass over `media`.
     FilePass::Counts run(const MediaUrlList& media,
-                         FilePassHost host = FilePassHost::DownloadWindow) {
+                         SessionHost host = SessionHost::DownloadWindow) {
         // Each pass starts a new session, as the host does.
         flags.running = 1;
         flags.continueCurrent = 1;

@@ -89,7 +89,7 @@ TEST_F(CacheRoad, ASameSizeFileIsNotCopiedOrRecorded) {
     std::string address = cached(server.url("/p.png"), "12345");
     saveFolder.put("p.png", 5, 'z');
     recordPage("http://page/", {address});
-    FilePass::Counts counts = run({address}, FilePassHost::MainWindow);
+    FilePass::Counts counts = run({address}, SessionHost::MainWindow);
     EXPECT_EQ(counts.duplicates, 1);
     EXPECT_EQ(saveFolder.read("p.png"), "zzzzz");
     EXPECT_EQ(historyItem(0).downloaded, 0);
@@ -101,7 +101,7 @@ TEST_F(CacheRoad, AFailedCopyIsNotRecorded) {
     // The cached copy disappears between lookup and copy.
     CacheEntry entry = *cache.lookup(address);
     ASSERT_EQ(std::remove(entry.localPath.c_str()), 0);
-    auto pass = makePass(FilePassHost::MainWindow);
+    auto pass = makePass(SessionHost::MainWindow);
     pass->open();
     pass->fetchFromCache(address, entry);
     EXPECT_EQ(pass->counts().passedOver, 1);
@@ -123,7 +123,7 @@ TEST_F(HttpRoad, AnUncachedFileIsDownloadedAndSaved) {
     std::string bytes = pattern(50000, 'h');
     server.route("/media/song.mp3", test::okResponse(bytes));
     recordPage("http://page/", {server.url("/media/song.mp3")});
-    FilePass::Counts counts = run({server.url("/media/song.mp3")}, FilePassHost::MainWindow);
+    FilePass::Counts counts = run({server.url("/media/song.mp3")}, SessionHost::MainWindow);
     EXPECT_EQ(counts.downloaded, 1);
     EXPECT_EQ(saveFolder.read("song.mp3"), bytes);
     EXPECT_EQ(sink.texts.front().source, "127.0.0.1");
@@ -251,7 +251,7 @@ TEST_F(HttpRoad, CancelAllInTheMainWindowLeavesNoPartialFile) {
         if (position > 0 && position < 200000)
             flags.running = 0;
     };
-    run({server.url("/one.jpg"), server.url("/two.jpg")}, FilePassHost::MainWindow);
+    run({server.url("/one.jpg"), server.url("/two.jpg")}, SessionHost::MainWindow);
     EXPECT_EQ(saveFolder.count(), 0u);
     EXPECT_EQ(historyItem(0).downloaded, 0);
     EXPECT_EQ(server.requestCount("/two.jpg"), 0);
@@ -265,7 +265,7 @@ TEST_F(HttpRoad, CancelAllAsTheLastBytesArriveKeepsTheWholeFileAndStops) {
         if (position == 200000)
             flags.running = 0;
     };
-    run({server.url("/one.jpg"), server.url("/two.jpg")}, FilePassHost::MainWindow);
+    run({server.url("/one.jpg"), server.url("/two.jpg")}, SessionHost::MainWindow);
     EXPECT_EQ(saveFolder.read("one.jpg"), std::string(200000, '1'));
     EXPECT_EQ(historyItem(0).downloaded, 1);
     EXPECT_EQ(server.requestCount("/two.jpg"), 0);

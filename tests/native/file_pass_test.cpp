@@ -30,7 +30,7 @@ TEST_F(FilePassRun, EndsTheSessionInTheDownloadWindow) {
 TEST_F(FilePassRun, EndsTheSessionInTheMainWindowAndSavesTheHistory) {
     server.route("/a.jpg", test::okResponse("aaaa"));
     recordPage("http://page/", {server.url("/a.jpg")});
-    run({server.url("/a.jpg")}, FilePassHost::MainWindow);
+    run({server.url("/a.jpg")}, SessionHost::MainWindow);
     EXPECT_EQ(sink.cancelCurrent, (std::vector<bool>{true, false}));
     EXPECT_EQ(flags.running.load(), 0);
     EXPECT_EQ(flags.stopRequested.load(), 0);
@@ -70,7 +70,7 @@ TEST_F(FilePassRun, AnEmptySaveFolderIsReportedAndFilesLandInTheCurrentFolder) {
 }
 
 TEST_F(FilePassRun, ARelativeSaveFolderIsResolvedOnceOnBothHosts) {
-    for (FilePassHost host : {FilePassHost::DownloadWindow, FilePassHost::MainWindow}) {
+    for (SessionHost host : {SessionHost::DownloadWindow, SessionHost::MainWindow}) {
         test::ScratchFolder base("vx-base");
         ASSERT_EQ(chdir(base.path().c_str()), 0);
         ASSERT_TRUE(std::filesystem::create_directory(base.file("Download")));
@@ -84,7 +84,7 @@ TEST_F(FilePassRun, ARelativeSaveFolderIsResolvedOnceOnBothHosts) {
         EXPECT_EQ(base.read(joinPath("Download", "r.jpg")), "rrr");
         EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(base.file("Download")));
         EXPECT_TRUE(sink.messages.empty());
-        if (host == FilePassHost::MainWindow) {
+        if (host == SessionHost::MainWindow) {
             EXPECT_EQ(historyItem(0).localPath.str(), joinPath(base.file("Download"), "r.jpg"));
             EXPECT_EQ(historyItem(1).localPath.str(),
                       joinPath(base.file("Download"), "q.png" + std::to_string(int(host))));
@@ -119,7 +119,7 @@ TEST_F(FilePassRun, AFailureInsideOneAddressPassesItOverAndStillEndsTheSession) 
     std::string one = cached(server.url("/c/after.jpg"), "after");
     recordPage("http://page/", {server.url("/net.jpg"), one});
     auto pass = std::make_unique<FilePass>(
-        FilePassHost::MainWindow, settingsOf(settings), flags, &history, [&] {
+        SessionHost::MainWindow, settingsOf(settings), flags, &history, [&] {
             FilePassPorts p = ports();
             p.openInternet = [] { return std::make_unique<ThrowingClient>(); };
             return p;
@@ -146,7 +146,7 @@ TEST_F(FilePassRun, WithinTheRefreshIntervalOnlyTheStartAndTheEndOfAFileAreShown
     options.readChunkBytes = 4096;
     options.refreshInterval = std::chrono::hours(1);
     flags.running = 1;
-    makePass(FilePassHost::DownloadWindow, options)->run({server.url("/big.bin"), fromCache});
+    makePass(SessionHost::DownloadWindow, options)->run({server.url("/big.bin"), fromCache});
     EXPECT_EQ(sink.positions, (std::vector<uint64_t>{0, 300000, 0, 300000}));
     ASSERT_EQ(sink.texts.size(), 4u);
     EXPECT_EQ(sink.texts[1].percent, "100% Complete");
@@ -209,8 +209,8 @@ TEST_F(FilePassRun, NothingIsLookedUpOnceTheSessionStopped) {
 
 TEST_F(FilePassRun, WithoutAnInternetSessionUncachedFilesFailSilently) {
     std::string one = cached(server.url("/c.jpg"), "cached");
-    auto pass = std::make_unique<FilePass>(FilePassHost::DownloadWindow, settingsOf(settings),
-                                           flags, nullptr, [&] {
+    auto pass = std::make_unique<FilePass>(SessionHost::DownloadWindow, settingsOf(settings), flags,
+                                           nullptr, [&] {
                                                FilePassPorts p = ports();
                                                p.openInternet = [] { return nullptr; };
                                                return p;
@@ -248,7 +248,7 @@ TEST_F(FilePassRun, AnyReadSizeGivesTheSameFiles) {
         flags.running = 1;
         flags.continueCurrent = 1;
         flags.stopRequested = 0;
-        auto pass = makePass(FilePassHost::DownloadWindow, options);
+        auto pass = makePass(SessionHost::DownloadWindow, options);
         // A large body then a small one: the body buffer is used again for the second.
         pass->run({server.url("/big.bin"), server.url("/small.bin")});
         EXPECT_TRUE(folder.read("big.bin") == bytes) << chunk;

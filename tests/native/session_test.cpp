@@ -89,6 +89,10 @@ class RecordingWindow final : public vx::SessionWindow {
     void setCaption(const std::string& t) override { calls.push_back("caption:" + t); }
     void setCancelAllText(const std::string& t) override { calls.push_back("button2:" + t); }
     void showCancelCurrent(bool show) override { calls.push_back(show ? "show1064" : "hide1064"); }
+    void showTexts(const vx::ProgressTexts& t) override { calls.push_back("texts:" + t.file); }
+    void setBarRange(uint64_t total) override { calls.push_back("range:" + std::to_string(total)); }
+    void setBarPosition(uint64_t p) override { calls.push_back("position:" + std::to_string(p)); }
+    void openSettingsSheet() override { calls.push_back("sheet"); }
     void showProgressWindow() override { calls.push_back("showProgress"); }
     void enableDownloadNow() override { calls.push_back("enableDownloadNow"); }
     void showMessage(int, const std::string& t) override {

@@ -85,7 +85,7 @@ void CDownloadDlg::OnCancel() {
 
 void CDownloadDlg::cancelAll() {
     HWND window = hwnd();
-    session_.cancelAll([window] { return confirmCancelAll(window); });
+    session_.cancelAll([this, window] { return confirmCancelAll(session_, window); });
 }
 
 void CDownloadDlg::onCloseTimer() {

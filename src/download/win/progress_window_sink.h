@@ -13,14 +13,13 @@
 #include <string>
 
 #include "download/job_model.h"
-#include "download/progress_sink.h"
 #include "download/session.h"
 
 namespace vx {
 
 class SharedDownloadSettings;
 
-class ProgressWindowSink final : public ProgressSink, public SessionWindow {
+class ProgressWindowSink final : public SessionWindow {
   public:
     // `settings` is the host's record, which the settings sheet edits.
     explicit ProgressWindowSink(SharedDownloadSettings& settings) : settings_(settings) {}
@@ -43,7 +42,7 @@ class ProgressWindowSink final : public ProgressSink, public SessionWindow {
     // range and position when the worker left new ones.
     void refresh(HWND dialog);
 
-    // ProgressSink and SessionWindow
+    // SessionWindow
     void setCaption(const std::string& text) override;
     void showTexts(const ProgressTexts& texts) override;
     void setBarRange(uint64_t total) override;

@@ -14,7 +14,6 @@
 #include "ui/com.h"
 #include "ui/message_box.h"
 #include "ui/module.h"
-#include "ui/text.h"
 
 namespace vx {
 
@@ -31,9 +30,8 @@ BOOL CALLBACK closeDialogOfWorker(HWND window, LPARAM) {
 
 }  // namespace
 
-bool confirmCancelAll(HWND progressWindow) {
-    if (progressWindow &&
-        ui::windowText(GetDlgItem(progressWindow, IDCANCEL)) == ui::loadString(IDS_BUTTON_OK))
+bool confirmCancelAll(const DownloadSession& session, HWND progressWindow) {
+    if (session.over())
         return true;
     return ui::appMessageBox(ui::loadString(IDS_CONFIRM_CANCEL_ALL), MB_YESNO, progressWindow) ==
            IDYES;
@@ -73,10 +71,7 @@ void SessionWorker::body() {
         return createShellWindowSource();
     };
     services.runFilePass = [this](const MediaUrlList& mediaUrls) {
-        const FilePassHost host = session_.host() == SessionHost::DownloadWindow
-                                      ? FilePassHost::DownloadWindow
-                                      : FilePassHost::MainWindow;
-        FilePass pass(host, settingsOf(settings_), session_.flags(), history_,
+        FilePass pass(session_.host(), settingsOf(settings_), session_.flags(), history_,
                       platformFilePassPorts(sink_));
         pass.run(mediaUrls);
     };
@@ -180,7 +175,8 @@ MainWindowSession::StartResult MainWindowSession::downloadNow(
 
 void MainWindowSession::cancelAll() {
     HWND window = progress_ && progress_->hasWindow() ? progress_->hwnd() : mainWindow_;
-    bool confirmed = session_.cancelAll([window] { return confirmCancelAll(window); });
+    bool confirmed =
+        session_.cancelAll([this, window] { return confirmCancelAll(session_, window); });
     if (!confirmed)
         return;
     if (HWND button = downloadNowButton())

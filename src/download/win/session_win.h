@@ -25,10 +25,10 @@ class CHistoryStore;
 class FileSystem;
 class InstallEnvironment;
 
-// The "Cancel &All" question of `progressWindow`, owned by it. Once its button 2 reads "OK" the
-// session is over in the user's eyes, though the worker may not have cleared `running` yet:
-// then nothing is asked.
-bool confirmCancelAll(HWND progressWindow);
+// The "Cancel &All" question of `session`, owned by its progress window. Once the session is over
+// in the user's eyes (button 2 reads "OK"), though the worker may not have cleared `running`
+// yet, nothing is asked.
+bool confirmCancelAll(const DownloadSession& session, HWND progressWindow);
 
 // One worker thread of a host. The host starts it, and stops and joins it before its windows
 // go; while it waits it serves the messages the worker sends, and closes the message boxes or
