@@ -114,20 +114,11 @@ struct ProgressTexts {
 class SharedProgressTexts {
   public:
     void set(ProgressTexts texts);
-    void setSource(std::string text);
-    void setFile(std::string text);
-    void setSize(std::string text);
-    void setPercent(std::string text);
     ProgressTexts snapshot() const;
 
   private:
     mutable std::mutex mutex_;
     ProgressTexts texts_;
 };
-
-// "%d" in `format` (a string-table text such as "%d Bytes" or "%d%% Complete") replaced by
-// `value`, and "%%" by "%". Other bytes are copied as they are, so a text from the table can
-// never be read as a format with missing arguments.
-std::string formatCount(std::string_view format, int64_t value);
 
 }  // namespace vx

@@ -86,9 +86,6 @@ class UniqueNamer {
     SaveResult save(const std::string& folder, const std::string& name, uint64_t size,
                     const std::function<CreateOutcome(const std::string& path)>& create);
 
-    // Forgets every listing, for a folder changed behind the session's back.
-    void forget() { folders_.clear(); }
-
   private:
     struct Family {
         std::string name;  // variant 0, exactly as given

@@ -10,15 +10,6 @@
 
 namespace vx {
 
-namespace {
-
-std::string text(int id) {
-    const char* s = stringText(id);
-    return s ? s : "";
-}
-
-}  // namespace
-
 DownloadSession::DownloadSession(SessionHost host, SettingsSource settings, CHistoryStore* history)
     : host_(host), settings_(std::move(settings)), history_(history) {}
 
@@ -140,14 +131,14 @@ void DownloadSession::endWithoutFiles(SessionWindow& window) {
         flags_.stopRequested.store(1);
         if (closing())
             return;
-        window.setCancelAllText(text(IDS_BUTTON_OK));
+        window.setCancelAllText(tableText(IDS_BUTTON_OK));
         window.showCancelCurrent(false);
-        window.setCaption(text(IDS_NO_PAGE_TO_DOWNLOAD));
-        window.showMessage(IDS_NO_FILES_TO_DOWNLOAD, text(IDS_NO_FILES_TO_DOWNLOAD));
+        window.setCaption(tableText(IDS_NO_PAGE_TO_DOWNLOAD));
+        window.showMessage(IDS_NO_FILES_TO_DOWNLOAD, tableText(IDS_NO_FILES_TO_DOWNLOAD));
         return;
     }
     if (!closing())
-        window.showMessage(IDS_NO_FILES_TO_DOWNLOAD, text(IDS_NO_FILES_TO_DOWNLOAD));
+        window.showMessage(IDS_NO_FILES_TO_DOWNLOAD, tableText(IDS_NO_FILES_TO_DOWNLOAD));
     flags_.running.store(0);
     setPhase(SessionPhase::Idle);
     if (!closing())
@@ -161,7 +152,7 @@ void DownloadSession::endAfterFailure(SessionWindow& window) {
     setPhase(SessionPhase::Finished);
     if (closing())
         return;
-    window.setCancelAllText(text(IDS_BUTTON_OK));
+    window.setCancelAllText(tableText(IDS_BUTTON_OK));
     window.showCancelCurrent(false);
     if (host_ == SessionHost::MainWindow)
         window.enableDownloadNow();

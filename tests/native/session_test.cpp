@@ -26,7 +26,7 @@ using vx::SessionHost;
 using vx::SessionPhase;
 
 std::string text(int id) {
-    return vx::stringText(id);
+    return vx::tableText(id);
 }
 
 // A page whose images and links are given; it can run a hook before each image is read, to act

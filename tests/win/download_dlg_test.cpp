@@ -44,7 +44,7 @@ using wintest::textOf;
 using OpenWindows = wintest::StandinWindows;
 
 std::string text(int id) {
-    return vx::stringText(id);
+    return vx::tableText(id);
 }
 
 // The progress dialog (the one with "&Cancel Current") among the top-level windows of `thread`.

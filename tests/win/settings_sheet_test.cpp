@@ -17,6 +17,7 @@
 #include "settings/win/settings_sheet.h"
 #include "settings/win/theme_library.h"
 #include "ui/com.h"
+#include "ui/controls.h"
 #include "ui/message_box.h"
 #include "ui/text.h"
 #include <uxtheme.h>
@@ -98,17 +99,6 @@ void pressCtrlTab(vx::CTreePropSheet& sheet, bool shift) {
 
 HTREEITEM selectedItem(HWND tree) {
     return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-}
-
-std::string treeItemText(HWND tree, HTREEITEM item) {
-    char buffer[256] = {};
-    TVITEMA data{};
-    data.mask = TVIF_TEXT | TVIF_HANDLE;
-    data.hItem = item;
-    data.pszText = buffer;
-    data.cchTextMax = sizeof buffer;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-    return buffer;
 }
 
 struct TreeNode {
@@ -210,7 +200,7 @@ class TreeSheetFixture : public ::testing::Test {
         if (defaultImages)
             ImageList_Destroy(defaultImages);
     }
-    std::string selectedText() const { return treeItemText(tree, selectedItem(tree)); }
+    std::string selectedText() const { return ui::treeItemText(tree, selectedItem(tree)); }
     bool pageShown(int index) const {
         HWND window = pages[index]->hwnd();
         return window && IsWindowVisible(window);
@@ -893,7 +883,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageAFailedApplyShowsThePage) {
     EXPECT_FALSE(sheet->sheet().isEnded());
     EXPECT_EQ(sheet->sheet().GetActivePage(), &sheet->downloadPage());
     EXPECT_TRUE(IsWindowVisible(page));
-    EXPECT_EQ(treeItemText(tree, selectedItem(tree)), "Download Setting");
+    EXPECT_EQ(ui::treeItemText(tree, selectedItem(tree)), "Download Setting");
 }
 
 TEST_F(DownloadPageFixture, SettingsDownloadPageFoldersAreCreatedOneLevelDeep) {
@@ -975,14 +965,7 @@ class ResolutionListUser {
         int count =
             static_cast<int>(SendMessageA(item(IDC_RESOLUTION_LIST), LVM_GETITEMCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
-            char buffer[64] = {};
-            LVITEMA data{};
-            data.iSubItem = 0;
-            data.pszText = buffer;
-            data.cchTextMax = sizeof buffer;
-            SendMessageA(item(IDC_RESOLUTION_LIST), LVM_GETITEMTEXTA, i,
-                         reinterpret_cast<LPARAM>(&data));
-            texts.emplace_back(buffer);
+            texts.push_back(ui::listItemText(item(IDC_RESOLUTION_LIST), i, 0));
         }
         return texts;
     }
@@ -1150,7 +1133,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageBrowsePreselectsTheFolder) {
             if (!folders)
                 folders = FindWindowExA(FindWindowExA(browser, nullptr, nullptr, nullptr), nullptr,
                                         WC_TREEVIEWA, nullptr);
-            shownSelected = folders ? treeItemText(folders, selectedItem(folders)) : "";
+            shownSelected = folders ? ui::treeItemText(folders, selectedItem(folders)) : "";
             return shownSelected == "picked";
         });
         PostMessageA(browser, WM_COMMAND, IDOK, 0);

@@ -10,6 +10,7 @@
 #include "download/win/shell_windows.h"
 #include "resources/resource.h"
 #include "settings/win/settings_sheet.h"
+#include "ui/controls.h"
 #include "ui/message_box.h"
 #include "ui/module.h"
 #include "ui/text.h"
@@ -26,23 +27,6 @@ constexpr DWORD kListStyles =
 void shellExecute(const char* verb, const std::string& target) {
     // The result is not examined: a folder that does not exist is the shell's to report.
     ShellExecuteA(nullptr, verb, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-std::string listItemText(HWND list, int row, int column) {
-    std::string text(260, '\0');
-    for (;;) {
-        LVITEMA item{};
-        item.iSubItem = column;
-        item.pszText = text.data();
-        item.cchTextMax = static_cast<int>(text.size());
-        const auto length = static_cast<size_t>(
-            SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
-        if (length + 1 < text.size()) {
-            text.resize(length);
-            return text;
-        }
-        text.assign(text.size() * 2, '\0');
-    }
 }
 
 void insertColumn(HWND list, int index, const std::string& heading, int width) {
@@ -173,8 +157,8 @@ std::vector<WindowListRow> CBrowserListDlg::readRows(bool withTexts) const {
             static_cast<UINT>(SendMessageA(control, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK));
         row.checked = ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
         if (withTexts) {
-            row.title = listItemText(control, i, 0);
-            row.address = listItemText(control, i, 1);
+            row.title = ui::listItemText(control, i, 0);
+            row.address = ui::listItemText(control, i, 1);
         }
         rows.push_back(std::move(row));
     }
