@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/file_system.h"
-#include "resource.h"
+#include "resources/resource.h"
 #include "settings/toolbar_button.h"
 #include "settings/win/settings_sheet.h"
 #include "settings/win/theme_library.h"

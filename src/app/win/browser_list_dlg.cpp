@@ -10,6 +10,7 @@
 #include "download/win/shell_windows.h"
 #include "resources/resource.h"
 #include "settings/win/settings_sheet.h"
+#include "settings/win/settings_store_win.h"
 #include "ui/controls.h"
 #include "ui/message_box.h"
 #include "ui/module.h"
@@ -53,7 +54,7 @@ CBrowserListDlg::CBrowserListDlg()
         LoadImageA(ui::resourceModule(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     DownloadSettings settings;
-    initSettings(settings, platformInstallEnvironment(), platformFileSystem());
+    initSettings(settings);
     settings_.set(std::move(settings));
 }
 
