@@ -148,8 +148,6 @@ const std::vector<FakeWindow> kTwoPages = {
     {"http://h/b/", {img("http://h/3.gif")}, {"http://h/x.html", "http://h/m.swf"}},
 };
 
-// ---------------------------------------------------------------- the download window
-
 TEST_F(SessionTest, DownloadWindowWithEmptyPageListEndsByTheNoFilesPath) {
     DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
@@ -367,8 +365,6 @@ TEST_F(SessionTest, FailingFilePassStillEndsTheSessionWhereTheUserCanClose) {
     EXPECT_TRUE(session.readyToClose());
 }
 
-// ---------------------------------------------------------------- the main window
-
 TEST_F(SessionTest, MainWindowEngineStartsNotReadyAndNothingRunning) {
     DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.flags().running.store(1);
@@ -481,8 +477,6 @@ TEST_F(SessionTest, MainWindowOkAfterAFinishedSessionAsksNothingAndReturnsToIdle
     EXPECT_FALSE(asked);
     EXPECT_EQ(session.phase(), SessionPhase::Idle);
 }
-
-// ---------------------------------------------------------------- threads
 
 TEST_F(SessionTest, WorkerThreadSeesCancelAllFromTheWindowThread) {
     DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
