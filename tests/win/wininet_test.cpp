@@ -18,6 +18,7 @@
 namespace vx {
 namespace {
 
+using test::describeHttpError;
 using test::LoopbackServer;
 
 using test::readWholeBody;
