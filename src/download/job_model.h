@@ -100,10 +100,14 @@ struct SessionFlags {
 
 // The four texts the progress window shows, in the order of its controls.
 struct ProgressTexts {
-    std::string source;   // 1007 "Download From:": local cache file path or host name
-    std::string file;     // 1008 "Download File:": file name or address path, or "Filtered."
-    std::string size;     // 1011 "File Size:": "%d Bytes" with the file size
-    std::string percent;  // 1010: "%d%% Complete" with the percentage
+    // IDC_DOWNLOAD_FROM "Download From:": local cache file path or host name
+    std::string source;
+    // IDC_DOWNLOAD_FILE "Download File:": file name or address path, or "Filtered."
+    std::string file;
+    // IDC_DOWNLOAD_SIZE "File Size:": "%d Bytes" with the file size
+    std::string size;
+    // IDC_DOWNLOAD_PERCENT: "%d%% Complete" with the percentage
+    std::string percent;
 
     friend bool operator==(const ProgressTexts&, const ProgressTexts&) = default;
 };

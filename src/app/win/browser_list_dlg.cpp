@@ -330,7 +330,8 @@ void CBrowserListDlg::openSaveFolder() {
 }
 
 void CBrowserListDlg::startDownloadFromCheckedRows() {
-    // Not ready: nothing happens; a worker still active: the session says so (message 110).
+    // Not ready: nothing happens; a worker still active: the session says so
+    // (IDS_WORKER_STILL_ACTIVE).
     downloads_.downloadNow(checkedAddresses(rows()));
 }
 

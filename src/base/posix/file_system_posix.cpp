@@ -19,7 +19,8 @@ bool writeAll(int fd, const char* data, uint64_t size) {
     while (done < size) {
         ssize_t n = ::write(fd, data + done, static_cast<size_t>(size - done));
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         done += static_cast<uint64_t>(n);
@@ -94,10 +95,11 @@ bool appendWhole(const std::string& path, const std::string& bytes, uint32_t* er
 }
 
 class PosixFileSystem final : public FileSystem {
-public:
+  public:
     std::optional<std::string> readFile(const std::string& path) override {
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return std::nullopt;
+        if (fd < 0)
+            return std::nullopt;
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
@@ -108,11 +110,13 @@ public:
         for (;;) {
             ssize_t n = ::read(fd, chunk, sizeof chunk);
             if (n < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 ::close(fd);
                 return std::nullopt;
             }
-            if (n == 0) break;
+            if (n == 0)
+                break;
             bytes.append(chunk, static_cast<size_t>(n));
         }
         ::close(fd);
@@ -128,10 +132,13 @@ public:
     }
 
     bool createFolder(const std::string& path, uint32_t* error) override {
-        if (::mkdir(path.c_str(), 0755) == 0) return true;
+        if (::mkdir(path.c_str(), 0755) == 0)
+            return true;
         int err = errno;
-        if (err == EEXIST && isFolder(path)) return true;
-        if (error) *error = static_cast<uint32_t>(err);
+        if (err == EEXIST && isFolder(path))
+            return true;
+        if (error)
+            *error = static_cast<uint32_t>(err);
         return false;
     }
 

@@ -12,7 +12,7 @@ namespace vx {
 namespace {
 
 class HandleGuard {
-public:
+  public:
     explicit HandleGuard(HANDLE h) : handle_(h) {}
     ~HandleGuard() { close(); }
     bool close() {
@@ -24,7 +24,7 @@ public:
     HandleGuard& operator=(const HandleGuard&) = delete;
     HANDLE get() const { return handle_; }
 
-private:
+  private:
     HANDLE handle_;
 };
 
@@ -122,17 +122,20 @@ bool appendWhole(const std::string& path, const std::string& bytes, uint32_t* er
 }
 
 class Win32FileSystem final : public FileSystem {
-public:
+  public:
     std::optional<std::string> readFile(const std::string& path) override {
         HandleGuard file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.get() == INVALID_HANDLE_VALUE) return std::nullopt;
+        if (file.get() == INVALID_HANDLE_VALUE)
+            return std::nullopt;
         std::string bytes;
         char chunk[65536];
         for (;;) {
             DWORD read = 0;
-            if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) return std::nullopt;
-            if (read == 0) break;
+            if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr))
+                return std::nullopt;
+            if (read == 0)
+                break;
             bytes.append(chunk, read);
         }
         return bytes;
@@ -147,10 +150,13 @@ public:
     }
 
     bool createFolder(const std::string& path, uint32_t* error) override {
-        if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+        if (CreateDirectoryA(path.c_str(), nullptr))
+            return true;
         DWORD err = GetLastError();
-        if (err == ERROR_ALREADY_EXISTS && isFolder(path)) return true;
-        if (error) *error = err;
+        if (err == ERROR_ALREADY_EXISTS && isFolder(path))
+            return true;
+        if (error)
+            *error = err;
         return false;
     }
 
@@ -178,10 +184,12 @@ public:
         std::vector<FolderEntry> entries;
         WIN32_FIND_DATAA found{};
         HANDLE h = FindFirstFileA(joinPath(path, "*").c_str(), &found);
-        if (h == INVALID_HANDLE_VALUE) return entries;
+        if (h == INVALID_HANDLE_VALUE)
+            return entries;
         do {
             std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
+            if (name == "." || name == "..")
+                continue;
             FolderEntry entry;
             entry.name = name;
             entry.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -36,7 +36,8 @@ class ProgressWindowSink final : public SessionWindow {
 
     // The texts as the worker last set them; the window reads them on WM_DOWNLOAD_REFRESH.
     ProgressTexts texts() const { return texts_.snapshot(); }
-    // Copies `texts` into the controls 1007, 1008, 1011 and 1010 of `dialog` (window thread).
+    // Copies `texts` into IDC_DOWNLOAD_FROM, IDC_DOWNLOAD_FILE, IDC_DOWNLOAD_SIZE and
+    // IDC_DOWNLOAD_PERCENT of `dialog` (window thread).
     static void applyTexts(HWND dialog, const ProgressTexts& texts);
     // WM_DOWNLOAD_REFRESH on the window's own thread: the texts when they changed, and the bar's
     // range and position when the worker left new ones.

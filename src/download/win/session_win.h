@@ -74,8 +74,8 @@ class SessionWorker {
 };
 
 // The main window's download state: its page list and flags, its history store, its modeless
-// progress window (dialog 129) and the worker. CBrowserListDlg owns one, declared after its
-// settings record (a SharedDownloadSettings: the worker reads it, and opens the settings sheet
+// progress window (IDD_DOWNLOAD_PROGRESS) and the worker. CBrowserListDlg owns one, declared after
+// its settings record (a SharedDownloadSettings: the worker reads it, and opens the settings sheet
 // over it when the save folder is missing) so that it is destroyed (and its worker joined)
 // first, and calls:
 //   OnInitDialog:      initEngine(hwnd, createOwnCollection) — false leaves the window not ready
@@ -102,7 +102,7 @@ class MainWindowSession {
 
     enum class StartResult {
         NotReady,      // the engine is not ready: nothing happens
-        WorkerActive,  // a worker is still active: message 110 was shown
+        WorkerActive,  // a worker is still active: IDS_WORKER_STILL_ACTIVE was shown
         Started,       // a session runs over the checked pages
         Failed,        // no thread could be started; the state is as before
     };
