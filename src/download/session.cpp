@@ -110,9 +110,9 @@ void DownloadSession::work(SessionWindow& window, const SessionWorkerServices& s
 
     if (host_ == SessionHost::MainWindow && flags_.running.load() == 1 && !closing())
         window.showProgressWindow();
-    if (flags_.running.load() == 1 && services.runFilePass) {
+    if (flags_.running.load() == 1) {
         setPhase(SessionPhase::Transferring);
-        services.runFilePass(mediaUrls);
+        runFilePass(mediaUrls, window, services);
     }
     // The pass leaves the flags so already; a pass that did not run (the host stopped the session
     // while pages were collected) must not leave the download window waiting for it.
@@ -122,6 +122,14 @@ void DownloadSession::work(SessionWindow& window, const SessionWorkerServices& s
     setPhase(SessionPhase::Finished);
     if (host_ == SessionHost::MainWindow && !closing())
         window.enableDownloadNow();
+}
+
+void DownloadSession::runFilePass(const MediaUrlList& media, SessionWindow& window,
+                                  const SessionWorkerServices& services) {
+    if (!services.filePassPorts)
+        return;
+    FilePass pass(host_, settings_, flags_, history_, services.filePassPorts(window));
+    pass.run(media);
 }
 
 void DownloadSession::endWithoutFiles(SessionWindow& window) {

@@ -36,10 +36,9 @@ class SessionWindow : public ProgressSink {
 struct SessionWorkerServices {
     // The worker's own collection of browser windows; nullptr when it cannot be created.
     std::function<std::unique_ptr<BrowserWindowSource>()> openBrowserWindows;
-    // The file pass over the collected addresses. It ends the session: caption "Download
-    // complete!", button 2 "OK", "&Cancel Current" hidden, `running` 0 (and `stopRequested` 1 in
-    // the download window), and the history saved in main-window sessions.
-    std::function<void(const MediaUrlList&)> runFilePass;
+    // The platform parts of the file pass, around the session's window; without them no pass
+    // runs.
+    std::function<FilePassPorts(ProgressSink& sink)> filePassPorts;
 };
 
 class DownloadSession {
@@ -48,6 +47,7 @@ class DownloadSession {
     // a session); `history` is the main window's store (null for the download window, which
     // keeps none). Both must outlive the session's worker.
     DownloadSession(SessionHost host, SettingsSource settings, CHistoryStore* history);
+    virtual ~DownloadSession() = default;
     DownloadSession(const DownloadSession&) = delete;
     DownloadSession& operator=(const DownloadSession&) = delete;
 
@@ -99,6 +99,14 @@ class DownloadSession {
     // The worker's whole life: collection, then the file pass, or the "No files to download."
     // end when nothing was found (also when the worker cannot open the browser windows).
     void runWorker(SessionWindow& window, const SessionWorkerServices& services);
+
+  protected:
+    // The file pass over the collected addresses, with the ports `services` gives around
+    // `window`. It ends the session: caption "Download complete!", button 2 "OK", "&Cancel
+    // Current" hidden, `running` 0 (and `stopRequested` 1 in the download window), and the
+    // history saved in main-window sessions.
+    virtual void runFilePass(const MediaUrlList& media, SessionWindow& window,
+                             const SessionWorkerServices& services);
 
   private:
     void work(SessionWindow& window, const SessionWorkerServices& services);

@@ -102,6 +102,21 @@ class RecordingWindow final : public vx::SessionWindow {
     }
 };
 
+// A session whose file pass is stood in for by `pass`: each test makes it end, fail or wait as it
+// needs.
+class StandInPassSession final : public DownloadSession {
+  public:
+    using DownloadSession::DownloadSession;
+    std::function<void(const vx::MediaUrlList&)> pass;
+
+  protected:
+    void runFilePass(const vx::MediaUrlList& media, vx::SessionWindow&,
+                     const vx::SessionWorkerServices&) override {
+        if (pass)
+            pass(media);
+    }
+};
+
 vx::PageImage img(const std::string& src, int32_t w = 100, int32_t h = 100) {
     return vx::PageImage{src, w, h};
 }
@@ -118,14 +133,14 @@ vx::DownloadSettings imagesAndMedia() {
 class SessionTest : public ::testing::Test {
   protected:
     // A file pass that ends the way the real one does and remembers what it was given.
-    vx::SessionWorkerServices services(DownloadSession& session, std::vector<FakeWindow> windows,
+    vx::SessionWorkerServices services(StandInPassSession& session, std::vector<FakeWindow> windows,
                                        std::function<void()> beforeImage = {}) {
         vx::SessionWorkerServices s;
         s.openBrowserWindows = [windows,
                                 beforeImage]() -> std::unique_ptr<vx::BrowserWindowSource> {
             return std::make_unique<FakeBrowser>(windows, beforeImage);
         };
-        s.runFilePass = [this, &session](const vx::MediaUrlList& media) {
+        session.pass = [this, &session](const vx::MediaUrlList& media) {
             passes.push_back(media);
             window.calls.push_back("filePass");
             session.flags().running.store(0);
@@ -149,7 +164,7 @@ const std::vector<FakeWindow> kTwoPages = {
 };
 
 TEST_F(SessionTest, DownloadWindowWithEmptyPageListEndsByTheNoFilesPath) {
-    DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+    StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
     EXPECT_EQ(session.phase(), SessionPhase::Collecting);
 
@@ -199,7 +214,7 @@ TEST_F(SessionTest, NoFilesPathCoversPagesWithoutMatchingMediaAndMissingPages) {
             settings.typeMp3 = 0;
             settings.typeFlash = 0;
         }
-        DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+        StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
         session.initDownloadWindow();
         for (const auto& p : c.pages)
             session.pageUrls().appendPageUrl(p);
@@ -215,8 +230,8 @@ TEST_F(SessionTest, WorkerWithoutItsOwnCollectionEndsByTheNoFilesPathInBothHosts
     for (SessionHost host : {SessionHost::DownloadWindow, SessionHost::MainWindow}) {
         SCOPED_TRACE(host == SessionHost::DownloadWindow ? "download window" : "main window");
         window.calls.clear();
-        DownloadSession session(host, vx::settingsOf(settings),
-                                host == SessionHost::MainWindow ? &history : nullptr);
+        StandInPassSession session(host, vx::settingsOf(settings),
+                                   host == SessionHost::MainWindow ? &history : nullptr);
         if (host == SessionHost::DownloadWindow) {
             session.initDownloadWindow();
             session.pageUrls().appendPageUrl("http://h/a.html");
@@ -247,7 +262,7 @@ TEST_F(SessionTest, WorkerWithoutItsOwnCollectionEndsByTheNoFilesPathInBothHosts
 }
 
 TEST_F(SessionTest, DownloadWindowCollectsMatchingPagesInWindowOrderThenRunsThePass) {
-    DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+    StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
     // The window's address ends in "/": the entry without it matches too.
     session.pageUrls().appendPageUrl("http://h/b");
@@ -269,7 +284,7 @@ TEST_F(SessionTest, DownloadWindowCollectsMatchingPagesInWindowOrderThenRunsTheP
 }
 
 TEST_F(SessionTest, DownloadWindowCancelAllAnsweredNoChangesNothing) {
-    DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+    StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
     int asked = 0;
     EXPECT_FALSE(session.cancelAll([&] {
@@ -285,7 +300,7 @@ TEST_F(SessionTest, DownloadWindowCancelAllAnsweredNoChangesNothing) {
 }
 
 TEST_F(SessionTest, DownloadWindowCancelAllConfirmedDuringCollectionSkipsThePass) {
-    DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+    StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
     session.pageUrls().appendPageUrl("http://h/a.html");
     // "Cancel &All" during collection: collection finishes, the pass stops before its first
@@ -295,7 +310,7 @@ TEST_F(SessionTest, DownloadWindowCancelAllConfirmedDuringCollectionSkipsThePass
         if (!cancelled)
             cancelled = session.cancelAll([] { return true; });
     });
-    s.runFilePass = [&](const vx::MediaUrlList& media) {
+    session.pass = [&](const vx::MediaUrlList& media) {
         passes.push_back(media);
         EXPECT_EQ(session.flags().stopRequested.load(), 1);
         session.flags().running.store(0);
@@ -312,7 +327,7 @@ TEST_F(SessionTest, DownloadWindowCancelAllConfirmedDuringCollectionSkipsThePass
 
 TEST_F(SessionTest, CancelCurrentOnlyDropsTheCurrentTransfer) {
     for (SessionHost host : {SessionHost::DownloadWindow, SessionHost::MainWindow}) {
-        DownloadSession session(host, vx::settingsOf(settings), nullptr);
+        StandInPassSession session(host, vx::settingsOf(settings), nullptr);
         host == SessionHost::DownloadWindow ? session.initDownloadWindow()
                                             : session.initMainWindow();
         if (host == SessionHost::MainWindow)
@@ -329,8 +344,8 @@ TEST_F(SessionTest, ClosingTheHostDuringCollectionStopsTheWorkerWithoutAnyMessag
         SCOPED_TRACE(host == SessionHost::DownloadWindow ? "download window" : "main window");
         window.calls.clear();
         passes.clear();
-        DownloadSession session(host, vx::settingsOf(settings),
-                                host == SessionHost::MainWindow ? &history : nullptr);
+        StandInPassSession session(host, vx::settingsOf(settings),
+                                   host == SessionHost::MainWindow ? &history : nullptr);
         if (host == SessionHost::DownloadWindow) {
             session.initDownloadWindow();
             session.pageUrls().appendPageUrl("http://h/a.html");
@@ -349,11 +364,11 @@ TEST_F(SessionTest, ClosingTheHostDuringCollectionStopsTheWorkerWithoutAnyMessag
 }
 
 TEST_F(SessionTest, FailingFilePassStillEndsTheSessionWhereTheUserCanClose) {
-    DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+    StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
     session.pageUrls().appendPageUrl("http://h/a.html");
     auto s = services(session, kTwoPages);
-    s.runFilePass = [](const vx::MediaUrlList&) { throw std::runtime_error("out of memory"); };
+    session.pass = [](const vx::MediaUrlList&) { throw std::runtime_error("out of memory"); };
 
     session.runWorker(window, s);
 
@@ -366,7 +381,7 @@ TEST_F(SessionTest, FailingFilePassStillEndsTheSessionWhereTheUserCanClose) {
 }
 
 TEST_F(SessionTest, MainWindowEngineStartsNotReadyAndNothingRunning) {
-    DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
+    StandInPassSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.flags().running.store(1);
     session.flags().ready.store(1);
     session.flags().continueCurrent.store(0);
@@ -378,7 +393,7 @@ TEST_F(SessionTest, MainWindowEngineStartsNotReadyAndNothingRunning) {
 }
 
 TEST_F(SessionTest, MainWindowHandOverDropsRepeatsKeepsCaseAndReplacesTheLastList) {
-    DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
+    StandInPassSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.initMainWindow();
     session.beginMainWindowSession({"http://h/old.html"});
     session.flags().running.store(0);
@@ -393,7 +408,7 @@ TEST_F(SessionTest, MainWindowHandOverDropsRepeatsKeepsCaseAndReplacesTheLastLis
 }
 
 TEST_F(SessionTest, MainWindowSessionShowsProgressRunsPassKeepsHistoryAndEnablesDownloadNow) {
-    DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
+    StandInPassSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.initMainWindow();
     session.setReady(true);
     // A record left from the previous session is cleared when the worker starts.
@@ -421,7 +436,7 @@ TEST_F(SessionTest, MainWindowSessionShowsProgressRunsPassKeepsHistoryAndEnables
 }
 
 TEST_F(SessionTest, MainWindowWithNothingCheckedShowsNoFilesAndEnablesDownloadNow) {
-    DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
+    StandInPassSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.initMainWindow();
     session.setReady(true);
     session.beginMainWindowSession({});
@@ -441,13 +456,13 @@ TEST_F(SessionTest, MainWindowWithNothingCheckedShowsNoFilesAndEnablesDownloadNo
 }
 
 TEST_F(SessionTest, MainWindowCancelAllStopsTheRunningPass) {
-    DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
+    StandInPassSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.initMainWindow();
     session.setReady(true);
     session.beginMainWindowSession({"http://h/a.html"});
     auto s = services(session, kTwoPages);
     std::vector<int32_t> runningSeen;
-    s.runFilePass = [&](const vx::MediaUrlList& media) {
+    session.pass = [&](const vx::MediaUrlList& media) {
         passes.push_back(media);
         runningSeen.push_back(session.flags().running.load());
         // "Cancel &All" answered No, then Yes.
@@ -466,7 +481,7 @@ TEST_F(SessionTest, MainWindowCancelAllStopsTheRunningPass) {
 }
 
 TEST_F(SessionTest, MainWindowOkAfterAFinishedSessionAsksNothingAndReturnsToIdle) {
-    DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
+    StandInPassSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.initMainWindow();
     session.beginMainWindowSession({"http://h/a.html"});
     session.runWorker(window, services(session, kTwoPages));
@@ -479,14 +494,14 @@ TEST_F(SessionTest, MainWindowOkAfterAFinishedSessionAsksNothingAndReturnsToIdle
 }
 
 TEST_F(SessionTest, WorkerThreadSeesCancelAllFromTheWindowThread) {
-    DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+    StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
     session.pageUrls().appendPageUrl("http://h/a.html");
     auto s = services(session, kTwoPages);
     std::atomic<int> passStarted{0};
     // A pass that, like the real one, tests stopRequested between its files; it would never end
     // without the window thread's "Cancel &All".
-    s.runFilePass = [&](const vx::MediaUrlList&) {
+    session.pass = [&](const vx::MediaUrlList&) {
         passStarted.store(1);
         while (session.flags().stopRequested.load() == 0)
             std::this_thread::yield();

@@ -26,7 +26,7 @@ CDownloadDlg::CDownloadDlg(HWND parent, const DownloadSettings& settings)
       parent_(parent),
       session_(SessionHost::DownloadWindow, settingsOf(settings_), nullptr),
       sink_(settings_),
-      worker_(session_, sink_, settings_, nullptr) {
+      worker_(session_, sink_) {
     settings_.set(settings);
 }
 

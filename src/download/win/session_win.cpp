@@ -37,9 +37,8 @@ bool confirmCancelAll(const DownloadSession& session, HWND progressWindow) {
            IDYES;
 }
 
-SessionWorker::SessionWorker(DownloadSession& session, ProgressWindowSink& sink,
-                             SharedDownloadSettings& settings, CHistoryStore* history)
-    : session_(session), sink_(sink), settings_(settings), history_(history) {}
+SessionWorker::SessionWorker(DownloadSession& session, ProgressWindowSink& sink)
+    : session_(session), sink_(sink) {}
 
 SessionWorker::~SessionWorker() {
     stopAndJoin();
@@ -70,11 +69,7 @@ void SessionWorker::body() {
             return factory_();
         return createShellWindowSource();
     };
-    services.runFilePass = [this](const MediaUrlList& mediaUrls) {
-        FilePass pass(session_.host(), settingsOf(settings_), session_.flags(), history_,
-                      platformFilePassPorts(sink_));
-        pass.run(mediaUrls);
-    };
+    services.filePassPorts = [](ProgressSink& sink) { return platformFilePassPorts(sink); };
     session_.runWorker(sink_, services);
 }
 
@@ -109,7 +104,7 @@ MainWindowSession::MainWindowSession(SharedDownloadSettings& settings,
       history_(std::make_unique<CHistoryStore>(environment, files)),
       session_(SessionHost::MainWindow, settingsOf(settings), history_.get()),
       sink_(settings),
-      worker_(session_, sink_, settings, history_.get()) {}
+      worker_(session_, sink_) {}
 
 MainWindowSession::~MainWindowSession() {
     shutdown();

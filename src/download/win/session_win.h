@@ -39,10 +39,8 @@ class SessionWorker {
     // initialised there. By default the shell's window collection.
     using WindowSourceFactory = std::function<std::unique_ptr<BrowserWindowSource>()>;
 
-    // `settings` and `history` (null in the download window) belong to the host; all of them
-    // must outlive this object.
-    SessionWorker(DownloadSession& session, ProgressWindowSink& sink,
-                  SharedDownloadSettings& settings, CHistoryStore* history);
+    // Both belong to the host and must outlive this object.
+    SessionWorker(DownloadSession& session, ProgressWindowSink& sink);
     // Stops and joins a worker still running.
     ~SessionWorker();
     SessionWorker(const SessionWorker&) = delete;
@@ -66,8 +64,6 @@ class SessionWorker {
 
     DownloadSession& session_;
     ProgressWindowSink& sink_;
-    SharedDownloadSettings& settings_;
-    CHistoryStore* history_;
     WindowSourceFactory factory_;
     std::atomic<DWORD> workerThreadId_{0};
     ui::WorkerThread thread_;
