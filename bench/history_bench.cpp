@@ -16,20 +16,11 @@
 #include "base/file_system.h"
 #include "base/install_folder.h"
 #include "history/history_store.h"
+#include "support/memory_file_system.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-class FolderInstall final : public vx::InstallEnvironment {
-  public:
-    explicit FolderInstall(std::string folder) : folder_(std::move(folder)) {}
-    std::string installFolder() override { return folder_; }
-    std::optional<std::string> registryInstallPath() override { return std::nullopt; }
-
-  private:
-    std::string folder_;
-};
 
 fs::path benchRoot() {
     static const fs::path root =
@@ -81,7 +72,7 @@ std::string writeHistory(int64_t files, int64_t records) {
 void BM_Load(benchmark::State& state) {
     const int64_t files = state.range(0);
     const int64_t records = state.range(1);
-    FolderInstall install(writeHistory(files, records));
+    vx::test::FakeInstall install(writeHistory(files, records));
     for (auto _ : state) {
         vx::CHistoryStore store(install, vx::platformFileSystem());
         store.Load();
@@ -117,7 +108,7 @@ void fillSession(vx::CHistoryStore& store, int64_t files) {
 void BM_Save(benchmark::State& state) {
     const int64_t files = state.range(0);
     const fs::path install = benchRoot() / ("save_" + std::to_string(files));
-    FolderInstall environment(install.string() + "/");
+    vx::test::FakeInstall environment(install.string() + "/");
     vx::CHistoryStore store(environment, vx::platformFileSystem());
     fillSession(store, files);
     for (auto _ : state) {
@@ -136,7 +127,7 @@ BENCHMARK(BM_Save)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 // The session's own calls on a store that already holds `files` files' records.
 void BM_AddAndMark(benchmark::State& state) {
     const int64_t files = state.range(0);
-    FolderInstall environment("");
+    vx::test::FakeInstall environment("");
     for (auto _ : state) {
         vx::CHistoryStore store(environment, vx::platformFileSystem());
         fillSession(store, files);
