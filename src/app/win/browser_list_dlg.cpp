@@ -5,9 +5,11 @@
 #include <shellapi.h>
 
 #include "app/win/about_dlg.h"
+#include "app/win/vexaro_app.h"
 #include "base/file_system.h"
 #include "base/install_folder.h"
 #include "download/win/shell_windows.h"
+#include "history/win/history_frame.h"
 #include "resources/resource.h"
 #include "settings/win/settings_sheet.h"
 #include "ui/message_box.h"
@@ -245,12 +247,15 @@ bool CBrowserListDlg::OnCommand(int id, int, HWND) {
             showAbout();
             return true;
         case IDC_VIEW_HISTORY:
+            if (CVexaroApp* app = CVexaroApp::current())
+                showHistoryFrame(app->historyFrame);
+            return true;
         case IDC_ADVANCED:
         case IDC_ALBUM:
         case ID_USER_MANUAL:
         case ID_CHECK_NEW_VERSION:
-            // The history browser, the advanced frame, the album, the manual and the update
-            // check are not part of this version: their buttons and entries do nothing yet.
+            // The advanced frame, the album, the manual and the update check are not part of
+            // this version: their buttons and entries do nothing yet.
             return true;
         default:
             return false;
