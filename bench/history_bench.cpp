@@ -17,6 +17,7 @@
 #include "base/install_folder.h"
 #include "history/history_store.h"
 #include "support/memory_file_system.h"
+#include "history/history_view.h"
 
 namespace {
 
@@ -84,6 +85,41 @@ void BM_Load(benchmark::State& state) {
 }
 BENCHMARK(BM_Load)->Args({1000, 200000})->Args({2000, 400000})->Unit(benchmark::kMillisecond);
 
+// What the history window shows after opening: the load, then the days, the pages of every day
+// (the tree) and the file rows of the page with the most files (the list at level 2).
+void BM_WindowContent(benchmark::State& state) {
+    const int64_t files = state.range(0);
+    const int64_t records = state.range(1);
+    FolderInstall install(writeHistory(files, records));
+    for (auto _ : state) {
+        vx::CHistoryStore store(install, vx::platformFileSystem());
+        store.Load();
+        vx::HistoryView view(store);
+        std::size_t pages = 0;
+        const vx::HistoryRecord* largest = nullptr;
+        for (const std::string& day : view.days()) {
+            for (const vx::HistoryRecord* page : view.pagesOf(day)) {
+                ++pages;
+                if (!largest || page->items.size() > largest->items.size())
+                    largest = page;
+            }
+        }
+        std::size_t rows = 0;
+        if (largest)
+            rows = vx::historyFileRows(*largest, [](const std::string&) {
+                       return std::optional<uint64_t>(4096);
+                   }).size();
+        benchmark::DoNotOptimize(rows);
+        if (pages != store.records().size())
+            state.SkipWithError("a page is missing from the days");
+    }
+    state.counters["records"] = static_cast<double>(records);
+}
+BENCHMARK(BM_WindowContent)
+    ->Args({1000, 200000})
+    ->Args({2000, 400000})
+    ->Unit(benchmark::kMillisecond);
+
 // A session over `files` media files, 20 per page: AddRecord per page, MarkDownloaded per file.
 void fillSession(vx::CHistoryStore& store, int64_t files) {
     const vx::HistoryTime now = 1080259199 - 3600;
@@ -149,6 +185,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     void printRatios() const {
         const std::pair<const char*, const char*> pairs[] = {
             {"BM_Load/1000/200000", "BM_Load/2000/400000"},
+            {"BM_WindowContent/1000/200000", "BM_WindowContent/2000/400000"},
             {"BM_Save/5000", "BM_Save/10000"},
             {"BM_AddAndMark/100000", "BM_AddAndMark/200000"},
         };

@@ -5,9 +5,11 @@
 #include <shellapi.h>
 
 #include "app/win/about_dlg.h"
+#include "app/win/vexaro_app.h"
 #include "base/file_system.h"
 #include "base/install_folder.h"
 #include "download/win/shell_windows.h"
+#include "history/win/history_frame.h"
 #include "resources/resource.h"
 #include "settings/win/settings_sheet.h"
 #include "settings/win/settings_store_win.h"
@@ -236,10 +238,13 @@ bool CBrowserListDlg::OnCommand(int id, int, HWND) {
             return true;
         }
         case IDC_VIEW_HISTORY:
+            if (CVexaroApp* app = CVexaroApp::current())
+                showHistoryFrame(app->historyFrame);
+            return true;
         case IDC_ADVANCED:
         case IDC_ALBUM:
         case ID_USER_MANUAL:
-            // The history browser, the advanced frame, the album and the manual are not part of
+            // The advanced frame, the album and the manual are not part of
             // this version: their buttons and entries do nothing yet.
             return true;
         default:
