@@ -90,7 +90,7 @@ BENCHMARK(BM_Load)->Args({1000, 200000})->Args({2000, 400000})->Unit(benchmark::
 void BM_WindowContent(benchmark::State& state) {
     const int64_t files = state.range(0);
     const int64_t records = state.range(1);
-    FolderInstall install(writeHistory(files, records));
+    vx::test::FakeInstall install(writeHistory(files, records));
     for (auto _ : state) {
         vx::CHistoryStore store(install, vx::platformFileSystem());
         store.Load();

@@ -53,7 +53,7 @@ class HistoryViewTest : public ::testing::Test {
     }
 
     vx::test::MemoryFileSystem files_;
-    vx::test::FixedInstallEnvironment install_;
+    vx::test::FakeInstall install_;
     CHistoryStore store_;
 };
 
@@ -199,7 +199,7 @@ namespace {
 
 TEST(HistoryClear, DeletesTheFilesOfTheFolderOnly) {
     vx::test::MemoryFileSystem files;
-    vx::test::FixedInstallEnvironment install("/inst");
+    vx::test::FakeInstall install("/inst");
     files.createFolder("/inst/History");
     files.createFolder("/inst/History/kept");
     files.writeFile("/inst/History/2004-03-25", "<DOWNLOAD/>");
@@ -218,10 +218,10 @@ TEST(HistoryClear, DeletesTheFilesOfTheFolderOnly) {
 
 TEST(HistoryClear, NothingWithoutAnInstallFolderOrHistory) {
     vx::test::MemoryFileSystem files;
-    vx::test::FixedInstallEnvironment none("");
+    vx::test::FakeInstall none("");
     files.writeFile("History/a", "x");
     EXPECT_EQ(vx::deleteDayFiles(none, files), 0u);
-    vx::test::FixedInstallEnvironment install("/inst");
+    vx::test::FakeInstall install("/inst");
     EXPECT_EQ(vx::deleteDayFiles(install, files), 0u);
 }
 

@@ -213,7 +213,7 @@ class HistoryWindow : public ::testing::Test {
     }
 
     wintest::TempFolder folder_;
-    vx::test::FixedInstallEnvironment install_;
+    vx::test::FakeInstall install_;
     std::unique_ptr<ui::WindowObject> frameSlot_;
 };
 
@@ -498,7 +498,7 @@ TEST_F(HistoryWindow, CloseAndExitClearTheFramePointerAndEndTheWindow) {
 
 // The application object's pointer makes "View &History" open one window at most.
 TEST(ViewHistory, OneWindowRestoredWhenMinimisedAndDestroyedAtExit) {
-    CVexaroApp app;
+    vx::CVexaroApp app;
     vx::CBrowserListDlg main;
     main.setBrowserWindowsOpener([] { return nullptr; });
     wintest::MessageBoxCatcher boxes({IDOK});
