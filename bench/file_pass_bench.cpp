@@ -96,7 +96,7 @@ void BM_FilePass(benchmark::State& state, Workload w) {
         SessionFlags flags;
         flags.running = 1;
         flags.continueCurrent = 1;
-        FilePass pass(FilePassHost::DownloadWindow, settingsOf(settings), flags, nullptr,
+        FilePass pass(SessionHost::DownloadWindow, settingsOf(settings), flags, nullptr,
                       platformFilePassPorts(sink), options);
         state.ResumeTiming();
         double before = threadCpuSeconds();

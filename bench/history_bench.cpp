@@ -16,20 +16,12 @@
 #include "base/file_system.h"
 #include "base/install_folder.h"
 #include "history/history_store.h"
+#include "support/memory_file_system.h"
+#include "history/history_view.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-class FolderInstall final : public vx::InstallEnvironment {
-  public:
-    explicit FolderInstall(std::string folder) : folder_(std::move(folder)) {}
-    std::string installFolder() override { return folder_; }
-    std::optional<std::string> registryInstallPath() override { return std::nullopt; }
-
-  private:
-    std::string folder_;
-};
 
 fs::path benchRoot() {
     static const fs::path root =
@@ -81,7 +73,7 @@ std::string writeHistory(int64_t files, int64_t records) {
 void BM_Load(benchmark::State& state) {
     const int64_t files = state.range(0);
     const int64_t records = state.range(1);
-    FolderInstall install(writeHistory(files, records));
+    vx::test::FakeInstall install(writeHistory(files, records));
     for (auto _ : state) {
         vx::CHistoryStore store(install, vx::platformFileSystem());
         store.Load();
@@ -92,6 +84,41 @@ void BM_Load(benchmark::State& state) {
     state.counters["records"] = static_cast<double>(records);
 }
 BENCHMARK(BM_Load)->Args({1000, 200000})->Args({2000, 400000})->Unit(benchmark::kMillisecond);
+
+// What the history window shows after opening: the load, then the days, the pages of every day
+// (the tree) and the file rows of the page with the most files (the list at level 2).
+void BM_WindowContent(benchmark::State& state) {
+    const int64_t files = state.range(0);
+    const int64_t records = state.range(1);
+    vx::test::FakeInstall install(writeHistory(files, records));
+    for (auto _ : state) {
+        vx::CHistoryStore store(install, vx::platformFileSystem());
+        store.Load();
+        vx::HistoryView view(store);
+        std::size_t pages = 0;
+        const vx::HistoryRecord* largest = nullptr;
+        for (const std::string& day : view.days()) {
+            for (const vx::HistoryRecord* page : view.pagesOf(day)) {
+                ++pages;
+                if (!largest || page->items.size() > largest->items.size())
+                    largest = page;
+            }
+        }
+        std::size_t rows = 0;
+        if (largest)
+            rows = vx::historyFileRows(*largest, [](const std::string&) {
+                       return std::optional<uint64_t>(4096);
+                   }).size();
+        benchmark::DoNotOptimize(rows);
+        if (pages != store.records().size())
+            state.SkipWithError("a page is missing from the days");
+    }
+    state.counters["records"] = static_cast<double>(records);
+}
+BENCHMARK(BM_WindowContent)
+    ->Args({1000, 200000})
+    ->Args({2000, 400000})
+    ->Unit(benchmark::kMillisecond);
 
 // A session over `files` media files, 20 per page: AddRecord per page, MarkDownloaded per file.
 void fillSession(vx::CHistoryStore& store, int64_t files) {
@@ -117,7 +144,7 @@ void fillSession(vx::CHistoryStore& store, int64_t files) {
 void BM_Save(benchmark::State& state) {
     const int64_t files = state.range(0);
     const fs::path install = benchRoot() / ("save_" + std::to_string(files));
-    FolderInstall environment(install.string() + "/");
+    vx::test::FakeInstall environment(install.string() + "/");
     vx::CHistoryStore store(environment, vx::platformFileSystem());
     fillSession(store, files);
     for (auto _ : state) {
@@ -136,7 +163,7 @@ BENCHMARK(BM_Save)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 // The session's own calls on a store that already holds `files` files' records.
 void BM_AddAndMark(benchmark::State& state) {
     const int64_t files = state.range(0);
-    FolderInstall environment("");
+    vx::test::FakeInstall environment("");
     for (auto _ : state) {
         vx::CHistoryStore store(environment, vx::platformFileSystem());
         fillSession(store, files);
@@ -158,6 +185,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     void printRatios() const {
         const std::pair<const char*, const char*> pairs[] = {
             {"BM_Load/1000/200000", "BM_Load/2000/400000"},
+            {"BM_WindowContent/1000/200000", "BM_WindowContent/2000/400000"},
             {"BM_Save/5000", "BM_Save/10000"},
             {"BM_AddAndMark/100000", "BM_AddAndMark/200000"},
         };

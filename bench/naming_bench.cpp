@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "download/local_files.h"
+#include "base/file_system.h"
 #include "download/naming.h"
 #include "support/scratch_folder.h"
 
@@ -31,7 +31,7 @@ void BM_PlainWalkOneFile(benchmark::State& state) {
     const test::ScratchFolder& folder = crowdedFolder();
     for (auto _ : state) {
         std::string path = folder.file("photo.jpg");
-        bool free = makeUniquePath(platformLocalFiles(), path, 5000000);
+        bool free = makeUniquePath(platformFileSystem(), path, 5000000);
         benchmark::DoNotOptimize(free);
     }
 }
@@ -41,7 +41,7 @@ BENCHMARK(BM_PlainWalkOneFile)->Unit(benchmark::kMillisecond);
 void BM_SessionNamerFirstFile(benchmark::State& state) {
     const test::ScratchFolder& folder = crowdedFolder();
     for (auto _ : state) {
-        UniqueNamer namer(platformLocalFiles());
+        UniqueNamer namer(platformFileSystem());
         benchmark::DoNotOptimize(namer.choose(folder.path(), "photo.jpg", 5000000));
     }
 }
@@ -61,12 +61,12 @@ void BM_SessionSavesManySameNamedFiles(benchmark::State& state) {
         for (int i = 0; i < kVariants; ++i)
             target->put(numberedName(parts, i), 1 + i % 97 + (i / 97) * 100);
         state.ResumeTiming();
-        UniqueNamer namer(platformLocalFiles());
+        UniqueNamer namer(platformFileSystem());
         for (int i = 0; i < n; ++i) {
             // A size no variant has; the file itself is left empty, only its name is measured.
             uint64_t size = 5000000 + i;
             SaveResult r = namer.save(target->path(), "photo.jpg", size, [&](const std::string& p) {
-                return platformLocalFiles().writeNewFile(p, bytes.data(), 0);
+                return platformFileSystem().writeNewFile(p, bytes.data(), 0);
             });
             benchmark::DoNotOptimize(r);
         }
@@ -82,7 +82,7 @@ void BM_SessionNamesManySameNamedFiles(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     const test::ScratchFolder& folder = crowdedFolder();
     for (auto _ : state) {
-        UniqueNamer namer(platformLocalFiles());
+        UniqueNamer namer(platformFileSystem());
         for (int i = 0; i < n; ++i) {
             UniqueNamer::Choice c = namer.choose(folder.path(), "photo.jpg", 5000000 + i);
             namer.noteCreated(folder.path(), "photo.jpg", c.index, 5000000 + i);

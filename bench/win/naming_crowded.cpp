@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "download/local_files.h"
+#include "base/file_system.h"
 #include "download/naming.h"
 
 int main(int argc, char** argv) {
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: naming_crowded --folder DIR --files N [--name NAME]\n");
         return 2;
     }
-    vx::LocalFiles& files = vx::platformLocalFiles();
+    vx::FileSystem& files = vx::platformFileSystem();
     std::string bytes(static_cast<size_t>(count), 'v');
     int saved = 0;
     LARGE_INTEGER frequency, begin, end;

@@ -1,5 +1,6 @@
 #include "base/decimal.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <limits>
@@ -31,6 +32,12 @@ int64_t leadingDecimal64(std::string_view text) {
     if (negative)
         return value;
     return value == lowest ? std::numeric_limits<int64_t>::max() : -value;
+}
+
+int32_t leadingDecimal32(std::string_view text) {
+    return static_cast<int32_t>(std::clamp<int64_t>(leadingDecimal64(text),
+                                                    std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
 }
 
 }  // namespace vx

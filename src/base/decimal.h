@@ -10,5 +10,7 @@ namespace vx {
 // optional sign, digits; 0 when there is none), in 64 bits and held at the limits instead of
 // overflowing.
 int64_t leadingDecimal64(std::string_view text);
+// The same number held within 32 bits, for the fields that are stored as 32-bit integers.
+int32_t leadingDecimal32(std::string_view text);
 
 }  // namespace vx

@@ -20,6 +20,12 @@ char pathSeparator();
 // double-byte character is never taken for one.
 bool endsWithSeparator(const std::string& path);
 
+enum class CreateOutcome {
+    Created,        // the file is new and holds exactly the bytes given
+    AlreadyExists,  // something already has that name; nothing was touched
+    Failed,         // any other failure; no partial file is left behind
+};
+
 struct FolderEntry {
     std::string name;  // bare name, without the folder
     bool isFolder = false;
@@ -46,10 +52,25 @@ class FileSystem {
     virtual bool createFolder(const std::string& path, uint32_t* error = nullptr) = 0;
     virtual bool isFolder(const std::string& path) = 0;
     virtual bool exists(const std::string& path) = 0;
+    // Size of whatever has that name: a file's size, 0 for a folder; nullopt when nothing by that
+    // name can be seen (a path that cannot be examined counts as free).
     virtual std::optional<uint64_t> fileSize(const std::string& path) = 0;
     virtual bool removeFile(const std::string& path) = 0;
-    // Entries of a folder ("." and ".." left out) in the platform's listing order.
+    // Entries of a folder (the current folder for an empty text; "." and ".." left out) in the
+    // platform's listing order, folders with size 0.
     virtual std::vector<FolderEntry> listFolder(const std::string& path) = 0;
+
+    // Makes `folder` the process's current folder; false when it cannot (an empty text included).
+    virtual bool enterFolder(const std::string& folder) = 0;
+    // `path` made absolute against the current folder (the current folder itself for an empty
+    // text), so that a relative save folder means one place before and after it is entered.
+    virtual std::string fullPath(const std::string& path) = 0;
+    // Creates `path` only if nothing has that name yet, and writes `size` bytes into it, so a file
+    // that appears between the choice of a name and the write is never overwritten.
+    virtual CreateOutcome writeNewFile(const std::string& path, const char* data,
+                                       uint64_t size) = 0;
+    // True when two names that differ only in ASCII letter case name the same file.
+    virtual bool namesIgnoreCase() const = 0;
 };
 
 // The process-wide implementation of the platform this build targets.

@@ -11,7 +11,7 @@ namespace vx {
 std::string installFolderFromModulePath(const std::string& modulePath);
 
 class InstallEnvironment {
-public:
+  public:
     virtual ~InstallEnvironment() = default;
     // The folder of the running executable, ending with the path separator.
     virtual std::string installFolder() = 0;

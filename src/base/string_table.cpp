@@ -50,6 +50,11 @@ const char* stringText(int id) {
     return it == std::end(kEntries) ? nullptr : it->text;
 }
 
+std::string tableText(int id) {
+    const char* text = stringText(id);
+    return text ? text : "";
+}
+
 std::string formatText(std::string_view pattern, const std::vector<std::string>& args) {
     std::string out;
     out.reserve(pattern.size());

@@ -19,6 +19,8 @@ std::span<const StringEntry> stringTable();
 
 // The text of `id`; nullptr when the list has no such id.
 const char* stringText(int id);
+// The text of `id`; empty when the list has no such id.
+std::string tableText(int id);
 
 // Fills a printf-style pattern with ready-made texts: each conversion ("%s", "%d", "%5.2f", ...)
 // takes the next argument as it is, "%%" gives "%". Conversions without an argument left become

@@ -14,13 +14,8 @@ namespace vx {
 
 namespace {
 
-std::string text(int id) {
-    const char* t = stringText(id);
-    return t ? t : "";
-}
-
 std::string sizeText(uint64_t size) {
-    return formatCount(text(IDS_FILE_SIZE_BYTES), static_cast<int64_t>(size));
+    return formatText(tableText(IDS_FILE_SIZE_BYTES), {std::to_string(size)});
 }
 
 constexpr uint64_t kKeptBodyBytes = 32u << 20;
@@ -50,7 +45,7 @@ uint64_t percentOf(uint64_t position, uint64_t total) {
 }
 
 std::string percentText(uint64_t position, uint64_t total) {
-    return formatCount("%d%% Complete", static_cast<int64_t>(percentOf(position, total)));
+    return formatText("%d%% Complete", {std::to_string(percentOf(position, total))});
 }
 
 bool copyMayContinue(const SessionFlags& flags) {
@@ -65,7 +60,7 @@ SettingsSource settingsOf(const SharedDownloadSettings& settings) {
     return [&settings] { return settings.get(); };
 }
 
-FilePass::FilePass(FilePassHost host, SettingsSource settings, SessionFlags& flags,
+FilePass::FilePass(SessionHost host, SettingsSource settings, SessionFlags& flags,
                    CHistoryStore* history, FilePassPorts ports, FilePassOptions options)
     : host_(host),
       settings_(std::move(settings)),
@@ -147,13 +142,13 @@ void FilePass::run(const MediaUrlList& media) {
         std::string folder = saveFolder();
         if (folderText_.empty() || !ports_.files->enterFolder(folder)) {
             sink.showMessage(IDS_FOLDER_NOT_EXIST,
-                             formatText(text(IDS_FOLDER_NOT_EXIST), {folderText_}));
+                             formatText(tableText(IDS_FOLDER_NOT_EXIST), {folderText_}));
             sink.openSettingsSheet();
         }
     });
     guarded([&] {
-        sink.setCaption(text(IDS_DOWNLOADING_FILES));
-        if (host_ == FilePassHost::MainWindow)
+        sink.setCaption(tableText(IDS_DOWNLOADING_FILES));
+        if (host_ == SessionHost::MainWindow)
             sink.showCancelCurrent(true);
     });
 
@@ -163,7 +158,7 @@ void FilePass::run(const MediaUrlList& media) {
     for (std::size_t i = 0; i < media.size(); ++i) {
         if (flags_.running.load() != 1)
             break;
-        if (host_ == FilePassHost::DownloadWindow && flags_.stopRequested.load() != 0)
+        if (host_ == SessionHost::DownloadWindow && flags_.stopRequested.load() != 0)
             break;
         if (!guarded([&] { fetchOne(media, i); }))
             ++counts_.passedOver;
@@ -171,11 +166,12 @@ void FilePass::run(const MediaUrlList& media) {
     guarded([&] { lookahead_.reset(); });
     guarded([&] { close(); });
 
-    guarded([&] { sink.setCaption(text(IDS_DOWNLOAD_COMPLETE)); });
-    guarded([&] { sink.setCancelAllText(text(IDS_BUTTON_OK)); });
+    flags_.phase = static_cast<int32_t>(SessionPhase::Finished);
+    guarded([&] { sink.setCaption(tableText(IDS_DOWNLOAD_COMPLETE)); });
+    guarded([&] { sink.setCancelAllText(tableText(IDS_BUTTON_OK)); });
     guarded([&] { sink.showCancelCurrent(false); });
     flags_.running = 0;
-    if (host_ == FilePassHost::DownloadWindow)
+    if (host_ == SessionHost::DownloadWindow)
         flags_.stopRequested = 1;
     if (history_)
         guarded([&] { history_->Save(); });
@@ -207,7 +203,7 @@ void FilePass::fetchOne(const MediaUrlList& media, std::size_t index) {
 void FilePass::fetchFromCache(const std::string& address, const CacheEntry& entry) {
     std::string name = mediaFileName(address);
     if (isFiltered(entry.size)) {
-        show(entry.localPath, text(IDS_FILTERED), 0, 0);
+        show(entry.localPath, tableText(IDS_FILTERED), 0, 0);
         ports_.sink->setBarPosition(0);
         ++counts_.filtered;
         return;
@@ -272,7 +268,7 @@ int FilePass::fetchOverHttp(const std::string& address) {
     }
     uint64_t size = length.bytes;
     if (isFiltered(size)) {
-        show(target->host, target->object + text(IDS_FILTERED), 0, 0);
+        show(target->host, target->object + tableText(IDS_FILTERED), 0, 0);
         ports_.sink->setBarPosition(0);
         ++counts_.filtered;
         return 0;

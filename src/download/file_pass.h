@@ -10,10 +10,10 @@
 #include <memory>
 #include <string>
 
+#include "base/file_system.h"
 #include "download/cache_lookahead.h"
 #include "download/http_client.h"
 #include "download/job_model.h"
-#include "download/local_files.h"
 #include "download/naming.h"
 #include "download/progress_sink.h"
 #include "download/url_cache.h"
@@ -32,16 +32,12 @@ SettingsSource settingsOf(const DownloadSettings& settings);
 // Reads `settings` under its lock.
 SettingsSource settingsOf(const SharedDownloadSettings& settings);
 
-// Which window runs the session: the download window watches `stopRequested`; the main window
-// shows "&Cancel Current" again and keeps the history.
-enum class FilePassHost { DownloadWindow, MainWindow };
-
 // The platform parts of one pass. The cache and the internet session are opened when the pass
 // needs them and closed when it ends; a factory that returns null makes that road fail silently.
 struct FilePassPorts {
     std::function<std::unique_ptr<UrlCache>()> openCache;
     std::function<std::unique_ptr<HttpClient>()> openInternet;
-    LocalFiles* files = nullptr;
+    FileSystem* files = nullptr;
     ProgressSink* sink = nullptr;
 };
 
@@ -51,7 +47,7 @@ inline FilePassPorts platformFilePassPorts(ProgressSink& sink) {
     FilePassPorts ports;
     ports.openCache = [] { return platformUrlCache(); };
     ports.openInternet = [] { return platformHttpClient(); };
-    ports.files = &platformLocalFiles();
+    ports.files = &platformFileSystem();
     ports.sink = &sink;
     return ports;
 }
@@ -82,12 +78,12 @@ bool copyMayContinue(const SessionFlags& flags);
 class FilePass {
   public:
     // `history` is the main window's store, null for the download window.
-    FilePass(FilePassHost host, SettingsSource settings, SessionFlags& flags,
-             CHistoryStore* history, FilePassPorts ports, FilePassOptions options = {});
+    FilePass(SessionHost host, SettingsSource settings, SessionFlags& flags, CHistoryStore* history,
+             FilePassPorts ports, FilePassOptions options = {});
 
-    // Runs the whole pass over `media`, from the first address, and ends the session: caption
-    // "Download complete!", button 2 "OK", "&Cancel Current" hidden, `running` 0, and
-    // `stopRequested` 1 (download window) or the history saved (main window). An address whose
+    // Runs the whole pass over `media`, from the first address, and ends the session: phase
+    // Finished, caption "Download complete!", button 2 "OK", "&Cancel Current" hidden, `running` 0,
+    // and `stopRequested` 1 (download window) or the history saved (main window). An address whose
     // handling fails (no memory, no thread) is passed over; the session still ends this way.
     void run(const MediaUrlList& media);
 
@@ -125,7 +121,7 @@ class FilePass {
     // Room for a body of `size` bytes; null when it cannot be had.
     char* bodyBuffer(uint64_t size);
 
-    FilePassHost host_;
+    SessionHost host_;
     SettingsSource settings_;
     SessionFlags& flags_;
     CHistoryStore* history_;

@@ -3,7 +3,6 @@
 // length, then the body in chunks. On Windows WinINet stands behind it, natively a socket client
 // that sends the same request and makes the same decisions.
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -32,9 +31,6 @@ struct HttpAddress {
 // Splits an absolute "http:" or "https:" address (scheme in any case); nullopt for any other
 // scheme, a missing host, or a port that is not a number from 1 to 65535.
 std::optional<HttpAddress> splitHttpAddress(std::string_view address);
-
-// The request line and headers sent for `target`.
-std::string requestText(const HttpAddress& target);
 
 // False when the host or object holds a control byte, a blank or DEL: taken into the request
 // as they are, they would end its line early and start lines of the address's own choosing.
@@ -68,9 +64,6 @@ enum class HttpError {
     Cancelled,
     Read,
 };
-
-// A short English reason, for tests and diagnostics.
-const char* describeHttpError(HttpError error);
 
 struct HttpResponseHead {
     int status = 0;
@@ -134,27 +127,5 @@ class HttpClient {
 
 // The platform's client (WinINet on Windows, sockets natively).
 std::unique_ptr<HttpClient> platformHttpClient(const HttpLimits& limits = {});
-
-// Resolves a redirection target against the address that was asked for, as RFC 3986 (section 5.2,
-// strict) resolves a reference, with a backslash before the query read as a slash. nullopt when
-// it leads nowhere usable: an empty target, or one that is no http or https address with a host.
-std::optional<std::string> resolveLocation(std::string_view base, std::string_view location);
-
-// The body must bring at least `minBytes` in every window of `window` once it has started.
-class LowSpeedGuard {
-  public:
-    using Clock = std::chrono::steady_clock;
-    LowSpeedGuard(uint32_t windowMs, uint32_t minBytes);
-    // Counts `n` bytes received at `now`; false when the last window was too slow.
-    bool onBytes(std::size_t n, Clock::time_point now = Clock::now());
-    // Time left in the current window before it must be judged.
-    Clock::time_point windowEnd() const { return windowStart_ + window_; }
-
-  private:
-    std::chrono::milliseconds window_;
-    uint64_t minBytes_;
-    Clock::time_point windowStart_;
-    uint64_t bytesInWindow_ = 0;
-};
 
 }  // namespace vx

@@ -52,6 +52,23 @@ class PageUrlList {
 // Repeats stay: the file pass meets them as files that already exist.
 using MediaUrlList = std::vector<std::string>;
 
+// Which window runs a session: the download window of the command-line modes, which is its own
+// progress window and watches `stopRequested`; or the main window with its progress window, which
+// shows "&Cancel Current" again and keeps the history.
+enum class SessionHost {
+    DownloadWindow,  // CDownloadDlg: the window is its own progress window; no history
+    MainWindow,      // CBrowserListDlg with its progress window; keeps the history
+};
+
+// Where a session stands; written by whoever moves it on, read by anyone.
+enum class SessionPhase : int32_t {
+    Idle,          // no session yet, or the main window is back to waiting for "&Download Now"
+    Collecting,    // the worker matches the open pages and collects their media
+    Empty,         // collection found nothing to fetch ("No files to download.")
+    Transferring,  // the file pass runs
+    Finished,      // the file pass has ended (run to its end or cancelled)
+};
+
 // Flags shared by the window thread and the worker: 0 = false, 1 = true. Each is written by the
 // side named and read by the other, without a lock.
 struct SessionFlags {
@@ -76,14 +93,21 @@ struct SessionFlags {
     // object exist; set to 0 before they are created and when either creation fails. Read by
     // "&Download Now" and the window list fill.
     std::atomic<int32_t> ready{0};
+    // Both hosts: a SessionPhase. The file pass moves it to Finished before its button 2 reads
+    // "OK", so that a press of "OK" is never taken for a "Cancel &All" to confirm.
+    std::atomic<int32_t> phase{static_cast<int32_t>(SessionPhase::Idle)};
 };
 
 // The four texts the progress window shows, in the order of its controls.
 struct ProgressTexts {
-    std::string source;   // 1007 "Download From:": local cache file path or host name
-    std::string file;     // 1008 "Download File:": file name or address path, or "Filtered."
-    std::string size;     // 1011 "File Size:": "%d Bytes" with the file size
-    std::string percent;  // 1010: "%d%% Complete" with the percentage
+    // IDC_DOWNLOAD_FROM "Download From:": local cache file path or host name
+    std::string source;
+    // IDC_DOWNLOAD_FILE "Download File:": file name or address path, or "Filtered."
+    std::string file;
+    // IDC_DOWNLOAD_SIZE "File Size:": "%d Bytes" with the file size
+    std::string size;
+    // IDC_DOWNLOAD_PERCENT: "%d%% Complete" with the percentage
+    std::string percent;
 
     friend bool operator==(const ProgressTexts&, const ProgressTexts&) = default;
 };
@@ -94,20 +118,11 @@ struct ProgressTexts {
 class SharedProgressTexts {
   public:
     void set(ProgressTexts texts);
-    void setSource(std::string text);
-    void setFile(std::string text);
-    void setSize(std::string text);
-    void setPercent(std::string text);
     ProgressTexts snapshot() const;
 
   private:
     mutable std::mutex mutex_;
     ProgressTexts texts_;
 };
-
-// "%d" in `format` (a string-table text such as "%d Bytes" or "%d%% Complete") replaced by
-// `value`, and "%%" by "%". Other bytes are copied as they are, so a text from the table can
-// never be read as a format with missing arguments.
-std::string formatCount(std::string_view format, int64_t value);
 
 }  // namespace vx

@@ -163,14 +163,14 @@ std::string numberedName(const NameParts& parts, uint64_t n) {
     return name;
 }
 
-bool makeUniquePath(LocalFiles& files, std::string& path, uint64_t expectedSize) {
+bool makeUniquePath(FileSystem& files, std::string& path, uint64_t expectedSize) {
     std::size_t sep = lastCharacter(path, isSeparator);
     std::string folderPart = sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
     NameParts parts = splitName(std::string_view(path).substr(folderPart.size()));
     // The name as given may end in a dot; variant 0 is always the path itself.
     std::string candidate = path;
     for (uint64_t n = 1;; ++n) {
-        std::optional<uint64_t> size = files.entrySize(candidate);
+        std::optional<uint64_t> size = files.fileSize(candidate);
         if (!size) {
             path = candidate;
             return true;
@@ -183,7 +183,7 @@ bool makeUniquePath(LocalFiles& files, std::string& path, uint64_t expectedSize)
     }
 }
 
-UniqueNamer::UniqueNamer(LocalFiles& files) : files_(files) {}
+UniqueNamer::UniqueNamer(FileSystem& files) : files_(files) {}
 
 std::string UniqueNamer::variant(const Family& fam, uint64_t n) {
     return n == 0 ? fam.name : numberedName(fam.parts, n);
@@ -253,7 +253,7 @@ UniqueNamer::Choice UniqueNamer::choose(const std::string& folder, const std::st
         // A skip rests on what was listed; it is confirmed before a file is dropped. When even a
         // fresh listing disagrees with the file itself (names the listing shows another way),
         // the file is saved under a new number rather than lost.
-        if (files_.entrySize(skip.path) == size)
+        if (files_.fileSize(skip.path) == size)
             return skip;
         if (attempt > 0)
             return free;
@@ -274,7 +274,7 @@ void UniqueNamer::noteTaken(const std::string& folder, const std::string& name, 
     FolderState& state = folderState(folder);
     Family& fam = family(state, name);
     std::string taken = variant(fam, index);
-    std::optional<uint64_t> size = files_.entrySize(joinPath(folder, taken));
+    std::optional<uint64_t> size = files_.fileSize(joinPath(folder, taken));
     state.sizes[fold(taken)] = size;
     if (size)
         fam.firstIndexBySize.try_emplace(*size, index);

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "download/local_files.h"
+#include "base/file_system.h"
 
 namespace vx {
 
@@ -47,7 +47,7 @@ std::string numberedName(const NameParts& parts, uint64_t n);
 // The plain walk over the variants of the file name of `path`, one status query each: true with
 // `path` naming a free variant, or false when a variant before the first free one has exactly
 // `expectedSize` bytes (the file is already there). Dots in folder names take no part.
-bool makeUniquePath(LocalFiles& files, std::string& path, uint64_t expectedSize);
+bool makeUniquePath(FileSystem& files, std::string& path, uint64_t expectedSize);
 
 enum class SaveOutcome {
     Saved,      // a new file was created at `path`
@@ -66,7 +66,7 @@ struct SaveResult {
 // name that turns out to be taken when it is created is learned and the choice made again.
 class UniqueNamer {
   public:
-    explicit UniqueNamer(LocalFiles& files);
+    explicit UniqueNamer(FileSystem& files);
 
     struct Choice {
         bool isFree = false;  // false: a same-size file exists at `path`
@@ -86,9 +86,6 @@ class UniqueNamer {
     SaveResult save(const std::string& folder, const std::string& name, uint64_t size,
                     const std::function<CreateOutcome(const std::string& path)>& create);
 
-    // Forgets every listing, for a folder changed behind the session's back.
-    void forget() { folders_.clear(); }
-
   private:
     struct Family {
         std::string name;  // variant 0, exactly as given
@@ -107,7 +104,7 @@ class UniqueNamer {
     Family& family(FolderState& state, const std::string& name);
     void advance(FolderState& state, Family& family);
 
-    LocalFiles& files_;
+    FileSystem& files_;
     std::unordered_map<std::string, FolderState> folders_;
 };
 

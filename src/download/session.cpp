@@ -10,15 +10,6 @@
 
 namespace vx {
 
-namespace {
-
-std::string text(int id) {
-    const char* s = stringText(id);
-    return s ? s : "";
-}
-
-}  // namespace
-
 DownloadSession::DownloadSession(SessionHost host, SettingsSource settings, CHistoryStore* history)
     : host_(host), settings_(std::move(settings)), history_(history) {}
 
@@ -119,9 +110,9 @@ void DownloadSession::work(SessionWindow& window, const SessionWorkerServices& s
 
     if (host_ == SessionHost::MainWindow && flags_.running.load() == 1 && !closing())
         window.showProgressWindow();
-    if (flags_.running.load() == 1 && services.runFilePass) {
+    if (flags_.running.load() == 1) {
         setPhase(SessionPhase::Transferring);
-        services.runFilePass(mediaUrls);
+        runFilePass(mediaUrls, window, services);
     }
     // The pass leaves the flags so already; a pass that did not run (the host stopped the session
     // while pages were collected) must not leave the download window waiting for it.
@@ -133,6 +124,14 @@ void DownloadSession::work(SessionWindow& window, const SessionWorkerServices& s
         window.enableDownloadNow();
 }
 
+void DownloadSession::runFilePass(const MediaUrlList& media, SessionWindow& window,
+                                  const SessionWorkerServices& services) {
+    if (!services.filePassPorts)
+        return;
+    FilePass pass(host_, settings_, flags_, history_, services.filePassPorts(window));
+    pass.run(media);
+}
+
 void DownloadSession::endWithoutFiles(SessionWindow& window) {
     setPhase(SessionPhase::Empty);
     if (host_ == SessionHost::DownloadWindow) {
@@ -140,14 +139,14 @@ void DownloadSession::endWithoutFiles(SessionWindow& window) {
         flags_.stopRequested.store(1);
         if (closing())
             return;
-        window.setCancelAllText(text(IDS_BUTTON_OK));
+        window.setCancelAllText(tableText(IDS_BUTTON_OK));
         window.showCancelCurrent(false);
-        window.setCaption(text(IDS_NO_PAGE_TO_DOWNLOAD));
-        window.showMessage(IDS_NO_FILES_TO_DOWNLOAD, text(IDS_NO_FILES_TO_DOWNLOAD));
+        window.setCaption(tableText(IDS_NO_PAGE_TO_DOWNLOAD));
+        window.showMessage(IDS_NO_FILES_TO_DOWNLOAD, tableText(IDS_NO_FILES_TO_DOWNLOAD));
         return;
     }
     if (!closing())
-        window.showMessage(IDS_NO_FILES_TO_DOWNLOAD, text(IDS_NO_FILES_TO_DOWNLOAD));
+        window.showMessage(IDS_NO_FILES_TO_DOWNLOAD, tableText(IDS_NO_FILES_TO_DOWNLOAD));
     flags_.running.store(0);
     setPhase(SessionPhase::Idle);
     if (!closing())
@@ -161,7 +160,7 @@ void DownloadSession::endAfterFailure(SessionWindow& window) {
     setPhase(SessionPhase::Finished);
     if (closing())
         return;
-    window.setCancelAllText(text(IDS_BUTTON_OK));
+    window.setCancelAllText(tableText(IDS_BUTTON_OK));
     window.showCancelCurrent(false);
     if (host_ == SessionHost::MainWindow)
         window.enableDownloadNow();

@@ -15,52 +15,30 @@
 #include "download/browser_port.h"
 #include "download/file_pass.h"
 #include "download/job_model.h"
+#include "download/progress_sink.h"
 
 namespace vx {
 
 class CHistoryStore;
 
-enum class SessionHost {
-    DownloadWindow,  // CDownloadDlg: the window is its own progress window; no history
-    MainWindow,      // CBrowserListDlg with its progress window; keeps the history
-};
-
-// Where the session stands; written by whoever moves it on, read by anyone.
-enum class SessionPhase : int32_t {
-    Idle,          // no session yet, or the main window is back to waiting for "&Download Now"
-    Collecting,    // the worker matches the open pages and collects their media
-    Empty,         // collection found nothing to fetch ("No files to download.")
-    Transferring,  // the file pass runs
-    Finished,      // the file pass has ended (run to its end or cancelled)
-};
-
-// What the worker changes on its host's windows. Every call comes from the worker thread; a host
-// that is closing takes the calls without touching its windows.
-class SessionWindow {
+// What the worker changes on its host's windows: the progress window as the file pass sees it,
+// and the host's own part. Every call comes from the worker thread; a host that is closing takes
+// the calls without touching its windows.
+class SessionWindow : public ProgressSink {
   public:
-    virtual ~SessionWindow() = default;
-    // The progress window's caption.
-    virtual void setCaption(const std::string& text) = 0;
-    // The text of button 2 ("Cancel &All" / "OK").
-    virtual void setCancelAllText(const std::string& text) = 0;
-    virtual void showCancelCurrent(bool show) = 0;
     // Main window: the progress window, hidden while the pages are collected, appears.
     virtual void showProgressWindow() = 0;
     // Main window: "&Download Now" is enabled again when it is a visible window.
     virtual void enableDownloadNow() = 0;
-    // A message box with an OK button, owned by the host's window; `stringId` names the text's
-    // string-table entry and `text` is that entry filled in. Returns once it is closed.
-    virtual void showMessage(int stringId, const std::string& text) = 0;
 };
 
 // The platform parts one worker uses, called on the worker thread.
 struct SessionWorkerServices {
     // The worker's own collection of browser windows; nullptr when it cannot be created.
     std::function<std::unique_ptr<BrowserWindowSource>()> openBrowserWindows;
-    // The file pass over the collected addresses. It ends the session: caption "Download
-    // complete!", button 2 "OK", "&Cancel Current" hidden, `running` 0 (and `stopRequested` 1 in
-    // the download window), and the history saved in main-window sessions.
-    std::function<void(const MediaUrlList&)> runFilePass;
+    // The platform parts of the file pass, around the session's window; without them no pass
+    // runs.
+    std::function<FilePassPorts(ProgressSink& sink)> filePassPorts;
 };
 
 class DownloadSession {
@@ -69,13 +47,19 @@ class DownloadSession {
     // a session); `history` is the main window's store (null for the download window, which
     // keeps none). Both must outlive the session's worker.
     DownloadSession(SessionHost host, SettingsSource settings, CHistoryStore* history);
+    virtual ~DownloadSession() = default;
     DownloadSession(const DownloadSession&) = delete;
     DownloadSession& operator=(const DownloadSession&) = delete;
 
     SessionHost host() const { return host_; }
     SessionFlags& flags() { return flags_; }
     const SessionFlags& flags() const { return flags_; }
-    SessionPhase phase() const { return static_cast<SessionPhase>(phase_.load()); }
+    SessionPhase phase() const { return static_cast<SessionPhase>(flags_.phase.load()); }
+    // The session has ended in the user's eyes (its button 2 reads "OK"), though the worker may
+    // not have cleared `running` yet.
+    bool over() const {
+        return phase() == SessionPhase::Finished || phase() == SessionPhase::Empty;
+    }
 
     // Filled on the window thread before the worker starts and left alone while it runs.
     PageUrlList& pageUrls() { return pageUrls_; }
@@ -116,18 +100,25 @@ class DownloadSession {
     // end when nothing was found (also when the worker cannot open the browser windows).
     void runWorker(SessionWindow& window, const SessionWorkerServices& services);
 
+  protected:
+    // The file pass over the collected addresses, with the ports `services` gives around
+    // `window`. It ends the session: caption "Download complete!", button 2 "OK", "&Cancel
+    // Current" hidden, `running` 0 (and `stopRequested` 1 in the download window), and the
+    // history saved in main-window sessions.
+    virtual void runFilePass(const MediaUrlList& media, SessionWindow& window,
+                             const SessionWorkerServices& services);
+
   private:
     void work(SessionWindow& window, const SessionWorkerServices& services);
     void endWithoutFiles(SessionWindow& window);
     void endAfterFailure(SessionWindow& window);
-    void setPhase(SessionPhase phase) { phase_.store(static_cast<int32_t>(phase)); }
+    void setPhase(SessionPhase phase) { flags_.phase.store(static_cast<int32_t>(phase)); }
 
     const SessionHost host_;
     const SettingsSource settings_;
     CHistoryStore* const history_;
     SessionFlags flags_;
     PageUrlList pageUrls_;
-    std::atomic<int32_t> phase_{static_cast<int32_t>(SessionPhase::Idle)};
     std::atomic<int32_t> closing_{0};
 };
 

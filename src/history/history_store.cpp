@@ -80,6 +80,11 @@ void CHistoryStore::MarkDownloaded(std::string_view address, std::string_view lo
     item.downloaded = 1;
 }
 
+const HistoryRecord* CHistoryStore::findRecord(std::string_view pageAddress) const {
+    auto found = recordByPage_.find(pageAddress);
+    return found == recordByPage_.end() ? nullptr : &records_[found->second];
+}
+
 std::string CHistoryStore::historyFolder() const {
     const std::string install = environment_.installFolder();
     if (install.empty())

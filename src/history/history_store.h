@@ -68,6 +68,8 @@ class CHistoryStore {
     void LoadDayFile(const std::string& path);
 
     const std::vector<HistoryRecord>& records() const { return records_; }
+    // The record of page `pageAddress` (compared exactly), or null.
+    const HistoryRecord* findRecord(std::string_view pageAddress) const;
     // Titles (names without extension) of the files found by the last Load, in listing order.
     const std::vector<std::string>& dayTitles() const { return dayTitles_; }
 

@@ -1,10 +1,9 @@
 #include "settings/download_page_logic.h"
 
 #include <algorithm>
-#include <limits>
 
-#include "base/file_system.h"
 #include "base/decimal.h"
+#include "base/file_system.h"
 
 namespace vx {
 
@@ -18,12 +17,6 @@ int standardResolutionIndex(const ResolutionCap& resolution) {
 
 bool containsResolution(const std::vector<ResolutionCap>& list, const ResolutionCap& resolution) {
     return std::find(list.begin(), list.end(), resolution) != list.end();
-}
-
-int32_t leadingNumber(std::string_view text) {
-    int64_t value = leadingDecimal64(text);
-    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
 }
 
 DownloadPageValues pageValuesFor(const DownloadSettings& settings) {
@@ -123,8 +116,8 @@ void applyPageValues(DownloadSettings& settings, const DownloadPageValues& value
     settings.limitFileSize = values.limitFileSize && (values.largerThanOn || values.smallerThanOn);
     settings.largerThanOn = values.largerThanOn ? 1 : 0;
     settings.smallerThanOn = values.smallerThanOn ? 1 : 0;
-    settings.largerThanKB = leadingNumber(values.largerThanKB);
-    settings.smallerThanKB = leadingNumber(values.smallerThanKB);
+    settings.largerThanKB = leadingDecimal32(values.largerThanKB);
+    settings.smallerThanKB = leadingDecimal32(values.smallerThanKB);
     settings.typeImages = values.typeImages ? 1 : 0;
     settings.typeMp3 = values.typeMp3 ? 1 : 0;
     settings.typeFlash = values.typeFlash ? 1 : 0;

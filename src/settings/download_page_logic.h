@@ -23,9 +23,6 @@ inline constexpr std::array<ResolutionCap, 5> kStandardResolutions{
 int standardResolutionIndex(const ResolutionCap& resolution);
 bool containsResolution(const std::vector<ResolutionCap>& list, const ResolutionCap& resolution);
 
-// The leading decimal number of a text as atoi reads it, 0 when none, held within 32 bits.
-int32_t leadingNumber(std::string_view text);
-
 // The values of the page's controls.
 struct DownloadPageValues {
     std::string folder;

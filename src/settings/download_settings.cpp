@@ -1,30 +1,19 @@
 #include "settings/download_settings.h"
 
-#include <limits>
 #include <optional>
 
+#include "base/decimal.h"
 #include "base/file_system.h"
 #include "base/install_folder.h"
-#include "base/decimal.h"
 #include "xml/xml_doc.h"
 
 namespace vx {
 
 namespace {
 
-// The leading decimal number of a text, 0 when there is none, held within 32 bits.
-int32_t leadingInt(const std::string& text) {
-    const int64_t value = leadingDecimal64(text);
-    if (value > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    if (value < std::numeric_limits<int32_t>::min())
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
-}
-
 // Check boxes know only 0 and 1; a hand-edited "2" means on.
 int32_t leadingBool(const std::string& text) {
-    return leadingInt(text) != 0 ? 1 : 0;
+    return leadingDecimal32(text) != 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -70,11 +59,11 @@ void applySettingsText(DownloadSettings& settings, const std::string& text) {
         doc.enterChild();
         if (doc.findChild("BIGTHAN")) {
             settings.largerThanOn = leadingBool(doc.getChildData());
-            settings.largerThanKB = leadingInt(doc.getChildAttribute("FILESIZE"));
+            settings.largerThanKB = leadingDecimal32(doc.getChildAttribute("FILESIZE"));
         }
         if (doc.findChild("SMALLTHAN")) {
             settings.smallerThanOn = leadingBool(doc.getChildData());
-            settings.smallerThanKB = leadingInt(doc.getChildAttribute("FILESIZE"));
+            settings.smallerThanKB = leadingDecimal32(doc.getChildAttribute("FILESIZE"));
         }
         doc.leaveToParent();
     }
@@ -82,13 +71,13 @@ void applySettingsText(DownloadSettings& settings, const std::string& text) {
         settings.limitResolution = 1;
         doc.enterChild();
         while (doc.findChild("RESOLVING_CAP")) {
-            settings.resolutions.push_back({leadingInt(doc.getChildAttribute("RESX")),
-                                            leadingInt(doc.getChildAttribute("RESY"))});
+            settings.resolutions.push_back({leadingDecimal32(doc.getChildAttribute("RESX")),
+                                            leadingDecimal32(doc.getChildAttribute("RESY"))});
         }
         doc.leaveToParent();
     }
     if (doc.findChild("LIMITFILETYPE")) {
-        const int32_t types = leadingInt(doc.getChildData());
+        const int32_t types = leadingDecimal32(doc.getChildData());
         settings.typeImages = (types & 1) ? 1 : 0;
         settings.typeMp3 = (types & 2) ? 1 : 0;
         settings.typeFlash = (types & 4) ? 1 : 0;

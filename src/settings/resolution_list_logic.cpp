@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/decimal.h"
 #include "settings/download_page_logic.h"
 
 namespace vx {
@@ -22,7 +23,7 @@ ResolutionListModel::AddResult ResolutionListModel::add(const std::string& xText
                                                         const std::string& yText) {
     if (xText.empty() || yText.empty())
         return AddResult::MissingValue;
-    ResolutionCap resolution{leadingNumber(xText), leadingNumber(yText)};
+    ResolutionCap resolution{leadingDecimal32(xText), leadingDecimal32(yText)};
     if (resolution.width < 1 || resolution.height < 1 || containsResolution(entries_, resolution))
         return AddResult::Refused;
     entries_.push_back(resolution);

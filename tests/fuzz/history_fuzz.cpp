@@ -29,8 +29,7 @@ void require(bool condition, const char* what) {
 // The store's records after LoadDayFile (or, with `wholeFolder`, Load) over `content`.
 std::vector<HistoryRecord> readDayFile(const std::string& content, bool wholeFolder) {
     vx::test::MemoryFileSystem files;
-    vx::test::FixedInstallEnvironment install(std::string("fuzz") + vx::pathSeparator() +
-                                              "install");
+    vx::test::FakeInstall install(std::string("fuzz") + vx::pathSeparator() + "install");
     CHistoryStore store(install, files);
     const std::string folder = store.historyFolder();
     files.createFolder(folder);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "download/http_client.h"
+#include "download/posix/http_protocol.h"
 
 namespace {
 

@@ -77,8 +77,7 @@ void checkUnmentionedKept(const DownloadSettings& fromDefaults, const std::strin
 
 void runOnce(const std::string& text) {
     vx::test::MemoryFileSystem files;
-    vx::test::FixedInstallEnvironment install(std::string("fuzz") + vx::pathSeparator() +
-                                              "install");
+    vx::test::FakeInstall install(std::string("fuzz") + vx::pathSeparator() + "install");
     files.writeFile(vx::settingsFilePath(install), text);
     DownloadSettings read;
     require(vx::loadSettings(read, install, files), "a readable file counts as read");

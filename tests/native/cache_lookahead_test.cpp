@@ -40,8 +40,9 @@ TEST(CacheLookahead, GivesEachAddressItsOwnLookupFromAThreadOfItsOwn) {
     for (std::size_t i = 0; i < media.size(); ++i) {
         std::optional<CacheEntry> entry = lookahead.take(i);
         ASSERT_EQ(entry.has_value(), media[i].back() == 'c') << media[i];
-        if (entry)
+        if (entry) {
             EXPECT_EQ(entry->localPath, "cache/" + media[i]);
+        }
     }
     EXPECT_FALSE(lookahead.take(media.size()));
     EXPECT_EQ(seen.looked.size(), media.size());

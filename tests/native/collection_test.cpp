@@ -16,6 +16,7 @@
 #include "base/install_folder.h"
 #include "history/history_store.h"
 #include "settings/download_settings.h"
+#include "support/memory_file_system.h"
 
 namespace {
 
@@ -117,12 +118,6 @@ vx::DownloadSettings linksOnly(int32_t mp3, int32_t flash) {
     settings.typeFlash = flash;
     return settings;
 }
-
-class NoInstall : public vx::InstallEnvironment {
-  public:
-    std::string installFolder() override { return {}; }
-    std::optional<std::string> registryInstallPath() override { return std::nullopt; }
-};
 
 TEST(EnumerateBrowserWindows, VisitsHtmlPagesInIndexOrderAndPassesOverOthers) {
     FakeBrowser browser;
@@ -354,7 +349,7 @@ TEST(CollectPageMedia, RecordGetsOneUndownloadedItemPerAddressKept) {
 
 class CollectSessionMedia : public ::testing::Test {
   protected:
-    NoInstall install_;
+    vx::test::FakeInstall install_;
     vx::CHistoryStore history_{install_, vx::platformFileSystem()};
     std::atomic<int32_t> running_{1};
     vx::MediaUrlList media_;

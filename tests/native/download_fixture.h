@@ -19,20 +19,11 @@
 #include "settings/download_settings.h"
 #include "support/http_test_util.h"
 #include "support/loopback_server.h"
+#include "support/memory_file_system.h"
 #include "support/recording_sink.h"
 #include "support/scratch_folder.h"
 
 namespace vx::test {
-
-class FixedInstall : public InstallEnvironment {
-  public:
-    explicit FixedInstall(std::string folder) : folder_(std::move(folder)) {}
-    std::string installFolder() override { return joinPath(folder_, ""); }
-    std::optional<std::string> registryInstallPath() override { return std::nullopt; }
-
-  private:
-    std::string folder_;
-};
 
 // Counts lookups on its way to the folder cache (from whichever thread looks up).
 class CountingCache : public UrlCache {
@@ -78,7 +69,7 @@ class FilePassFixture : public ::testing::Test {
         FilePassPorts p;
         p.openCache = [this] { return std::make_unique<CountingCache>(cache, lookups); };
         p.openInternet = [this] { return platformHttpClient(limits); };
-        p.files = &platformLocalFiles();
+        p.files = &platformFileSystem();
         p.sink = &sink;
         return p;
     }
@@ -92,16 +83,16 @@ class FilePassFixture : public ::testing::Test {
         return options;
     }
 
-    std::unique_ptr<FilePass> makePass(FilePassHost host = FilePassHost::DownloadWindow,
+    std::unique_ptr<FilePass> makePass(SessionHost host = SessionHost::DownloadWindow,
                                        FilePassOptions options = everyStep()) {
         return std::make_unique<FilePass>(host, settingsOf(settings), flags,
-                                          host == FilePassHost::MainWindow ? &history : nullptr,
+                                          host == SessionHost::MainWindow ? &history : nullptr,
                                           ports(), options);
     }
 
     // Runs one whole pass over `media`.
     FilePass::Counts run(const MediaUrlList& media,
-                         FilePassHost host = FilePassHost::DownloadWindow) {
+                         SessionHost host = SessionHost::DownloadWindow) {
         // Each pass starts a new session, as the host does.
         flags.running = 1;
         flags.continueCurrent = 1;
@@ -136,7 +127,7 @@ class FilePassFixture : public ::testing::Test {
     ScratchFolder cacheFolder{"vx-cache"};
     ScratchFolder installFolder{"vx-install"};
     FolderUrlCache cache;
-    FixedInstall install;
+    FakeInstall install;
     CHistoryStore history;
     DownloadSettings settings;
     SessionFlags flags;

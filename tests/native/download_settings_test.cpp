@@ -10,6 +10,7 @@
 
 #include "base/file_system.h"
 #include "base/install_folder.h"
+#include "support/memory_file_system.h"
 #include "support/test_paths.h"
 
 namespace vx {
@@ -31,51 +32,8 @@ using namespace std::string_literals;
 using vx::DownloadSettings;
 using vx::ResolutionCap;
 
-// Whole files in memory; writes can be refused with an error code.
-class MemoryFiles final : public vx::FileSystem {
-  public:
-    std::map<std::string, std::string> files;
-    uint32_t writeError = 0;  // nonzero: every write fails with it
-
-    std::optional<std::string> readFile(const std::string& path) override {
-        auto it = files.find(path);
-        if (it == files.end())
-            return std::nullopt;
-        return it->second;
-    }
-    bool writeFile(const std::string& path, const std::string& bytes, uint32_t* error) override {
-        if (writeError) {
-            if (error)
-                *error = writeError;
-            return false;
-        }
-        files[path] = bytes;
-        return true;
-    }
-    bool appendFile(const std::string& path, const std::string& bytes, uint32_t* error) override {
-        if (!writeFile(path, files[path] + bytes, error))
-            return false;
-        return true;
-    }
-    bool createFolder(const std::string&, uint32_t*) override { return true; }
-    bool isFolder(const std::string&) override { return false; }
-    bool exists(const std::string& path) override { return files.count(path) > 0; }
-    std::optional<uint64_t> fileSize(const std::string& path) override {
-        if (!files.count(path))
-            return std::nullopt;
-        return files[path].size();
-    }
-    bool removeFile(const std::string& path) override { return files.erase(path) > 0; }
-    std::vector<vx::FolderEntry> listFolder(const std::string&) override { return {}; }
-};
-
-class FakeInstall final : public vx::InstallEnvironment {
-  public:
-    std::string folder;
-    std::optional<std::string> registry;
-    std::string installFolder() override { return folder; }
-    std::optional<std::string> registryInstallPath() override { return registry; }
-};
+using MemoryFiles = vx::test::MemoryFileSystem;
+using vx::test::FakeInstall;
 
 std::string sep() {
     return std::string(1, vx::pathSeparator());

@@ -5,15 +5,14 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "base/file_system.h"
 #include "base/install_folder.h"
-#include "support/test_paths.h"
 #include "base/mbcs.h"
+#include "support/memory_file_system.h"
+#include "support/test_paths.h"
 
 namespace vx {
 
@@ -37,98 +36,8 @@ using vx::CHistoryStore;
 using vx::HistoryItem;
 using vx::HistoryRecord;
 
-// Files in memory, listed in the order they were created; appends can be made to fail, whole or
-// after part of the bytes, to stand for a full disk or a locked file.
-class MemoryFileSystem final : public vx::FileSystem {
-  public:
-    std::map<std::string, std::string> files;
-    std::vector<std::string> creationOrder;
-    std::set<std::string> folders;
-    std::set<std::string> lockedFiles;      // open fails
-    std::set<std::string> fullDiskFiles;    // half of the bytes are written, then failure
-    std::set<std::string> unreadableFiles;  // listed, but reading fails
-    bool folderCreationFails = false;
-    int appendCalls = 0;
-
-    void put(const std::string& path, const std::string& bytes) {
-        if (!files.count(path))
-            creationOrder.push_back(path);
-        files[path] = bytes;
-    }
-
-    std::optional<std::string> readFile(const std::string& path) override {
-        if (unreadableFiles.count(path) || !files.count(path))
-            return std::nullopt;
-        return files[path];
-    }
-    bool writeFile(const std::string& path, const std::string& bytes, uint32_t*) override {
-        put(path, bytes);
-        return true;
-    }
-    bool appendFile(const std::string& path, const std::string& bytes, uint32_t* error) override {
-        ++appendCalls;
-        if (lockedFiles.count(path) || !folders.count(parentOf(path))) {
-            if (error)
-                *error = 32;
-            return false;
-        }
-        std::string existing = files.count(path) ? files[path] : std::string();
-        if (fullDiskFiles.count(path)) {
-            put(path, existing + bytes.substr(0, bytes.size() / 2));
-            if (error)
-                *error = 112;
-            return false;
-        }
-        put(path, existing + bytes);
-        return true;
-    }
-    bool createFolder(const std::string& path, uint32_t* error) override {
-        if (folderCreationFails) {
-            if (error)
-                *error = 5;
-            return false;
-        }
-        folders.insert(path);
-        return true;
-    }
-    bool isFolder(const std::string& path) override { return folders.count(path) > 0; }
-    bool exists(const std::string& path) override {
-        return files.count(path) > 0 || folders.count(path) > 0;
-    }
-    std::optional<uint64_t> fileSize(const std::string& path) override {
-        if (!files.count(path))
-            return std::nullopt;
-        return files[path].size();
-    }
-    bool removeFile(const std::string& path) override { return files.erase(path) > 0; }
-    std::vector<vx::FolderEntry> listFolder(const std::string& path) override {
-        std::vector<vx::FolderEntry> entries;
-        for (const std::string& sub : folders)
-            if (parentOf(sub) == path)
-                entries.push_back({nameOf(sub), true, 0});
-        for (const std::string& file : creationOrder)
-            if (files.count(file) && parentOf(file) == path)
-                entries.push_back({nameOf(file), false, files[file].size()});
-        return entries;
-    }
-
-    static std::string parentOf(const std::string& path) {
-        return path.substr(0, path.rfind(vx::pathSeparator()));
-    }
-    static std::string nameOf(const std::string& path) {
-        return path.substr(path.rfind(vx::pathSeparator()) + 1);
-    }
-};
-
-class FakeInstall final : public vx::InstallEnvironment {
-  public:
-    explicit FakeInstall(std::string folder) : folder_(std::move(folder)) {}
-    std::string installFolder() override { return folder_; }
-    std::optional<std::string> registryInstallPath() override { return std::nullopt; }
-
-  private:
-    std::string folder_;
-};
+using vx::test::FakeInstall;
+using vx::test::MemoryFileSystem;
 
 // Day names follow the local date; the tests pin the zone so that dates are known.
 class ScopedTimeZone {
@@ -195,6 +104,11 @@ std::string downloadBlock(const std::string& body) {
 class HistoryStoreTest : public ::testing::Test {
   protected:
     ScopedTimeZone zone{"UTC0"};
+    HistoryStoreTest() {
+        // Appends into a folder never created fail, as on disk.
+        files.appendNeedsFolder = true;
+    }
+
     MemoryFileSystem files;
     FakeInstall install{kInstall + sep()};
     CHistoryStore store{install, files};

@@ -61,15 +61,6 @@ TEST(WorkerAddress, LongestAcceptedAddressFillsTheBufferAndLongerOnesAreSkipped)
     EXPECT_EQ(vx::workerAddress(""), std::optional<std::string>(""));
 }
 
-TEST(ProgressNumbers, CountIsFormattedIntoTheTableTextOnly) {
-    EXPECT_EQ(vx::formatCount("%d Bytes", 1234), "1234 Bytes");
-    EXPECT_EQ(vx::formatCount("%d%% Complete", 42), "42% Complete");
-    EXPECT_EQ(vx::formatCount("%d Bytes", 3'000'000'000ll), "3000000000 Bytes");
-    EXPECT_EQ(vx::formatCount("%s %n %d", 7), "%s %n 7");
-    EXPECT_EQ(vx::formatCount("100%", 1), "100%");
-    EXPECT_EQ(vx::formatCount("", 1), "");
-}
-
 TEST(SharedProgressTexts, ReaderNeverSeesHalfOfAnUpdate) {
     vx::SharedProgressTexts shared;
     std::atomic<bool> done{false};

@@ -6,76 +6,24 @@
 #include <random>
 
 #include "base/mbcs.h"
+#include "support/memory_file_system.h"
 #include "support/scratch_folder.h"
 
 namespace vx {
 namespace {
 
-// In-memory save folders that count how often the file system is asked.
-class MemoryFiles : public LocalFiles {
-  public:
-    std::map<std::string, uint64_t> entries;  // full path -> size
-    bool ignoreCase = false;
-    int statCalls = 0;
-    int listCalls = 0;
-    // Names the listing shows that a direct look does not find (another spelling of a name).
-    std::vector<FolderEntry> listedOnly;
-    // Runs once before the next create, to let another program take a name first.
-    std::function<void()> beforeCreate;
+using MemoryFiles = test::MemoryFileSystem;
 
-    bool enterFolder(const std::string&) override { return true; }
-    std::string fullPath(const std::string& path) override { return path; }
-    std::optional<uint64_t> entrySize(const std::string& path) override {
-        ++statCalls;
-        auto it = find(path);
-        if (it == entries.end())
-            return std::nullopt;
-        return it->second;
-    }
-    std::vector<FolderEntry> listFolder(const std::string& folder) override {
-        ++listCalls;
-        std::vector<FolderEntry> list;
-        std::string prefix = joinPath(folder, "");
-        for (auto& [path, size] : entries) {
-            if (path.rfind(prefix, 0) == 0 &&
-                path.find(pathSeparator(), prefix.size()) == std::string::npos)
-                list.push_back({path.substr(prefix.size()), false, size});
-        }
-        list.insert(list.end(), listedOnly.begin(), listedOnly.end());
-        return list;
-    }
-    CreateOutcome writeNewFile(const std::string& path, const char*, uint64_t size) override {
-        if (beforeCreate)
-            std::exchange(beforeCreate, nullptr)();
-        if (find(path) != entries.end())
-            return CreateOutcome::AlreadyExists;
-        entries[path] = size;
-        return CreateOutcome::Created;
-    }
-    bool namesIgnoreCase() const override { return ignoreCase; }
-
-  private:
-    std::map<std::string, uint64_t>::iterator find(const std::string& path) {
-        if (!ignoreCase)
-            return entries.find(path);
-        auto lower = [](std::string s) {
-            for (char& c : s)
-                if (c >= 'A' && c <= 'Z')
-                    c = static_cast<char>(c + 32);
-            return s;
-        };
-        for (auto it = entries.begin(); it != entries.end(); ++it)
-            if (lower(it->first) == lower(path))
-                return it;
-        return entries.end();
-    }
-};
+// A file of `size` bytes at `path`, as saveWith writes it.
+void place(MemoryFiles& files, const std::string& path, uint64_t size) {
+    files.put(path, std::string(size, 'm'));
+}
 
 std::string in(const std::string& folder, const std::string& name) {
     return joinPath(folder, name);
 }
 
-SaveResult saveWith(UniqueNamer& namer, LocalFiles& files, const std::string& folder,
+SaveResult saveWith(UniqueNamer& namer, FileSystem& files, const std::string& folder,
                     const std::string& name, uint64_t size) {
     std::string bytes(size, 'm');
     return namer.save(folder, name, size, [&](const std::string& path) {
@@ -182,7 +130,7 @@ TEST_P(UniqueNameOnDisk, PlainWalkAndSessionNamerGiveTheSameAnswer) {
     test::ScratchFolder folder;
     for (auto& [name, size] : c.existing)
         folder.put(name, size);
-    LocalFiles& files = platformLocalFiles();
+    FileSystem& files = platformFileSystem();
 
     std::string path = folder.file(c.name);
     bool free = makeUniquePath(files, path, c.size);
@@ -196,7 +144,7 @@ TEST_P(UniqueNameOnDisk, PlainWalkAndSessionNamerGiveTheSameAnswer) {
     if (c.expected) {
         EXPECT_EQ(saved.outcome, SaveOutcome::Saved) << c.title;
         EXPECT_EQ(saved.path, folder.file(c.expected)) << c.title;
-        EXPECT_EQ(files.entrySize(saved.path), c.size);
+        EXPECT_EQ(files.fileSize(saved.path), c.size);
     } else {
         EXPECT_EQ(saved.outcome, SaveOutcome::Duplicate) << c.title;
     }
@@ -237,10 +185,10 @@ TEST(UniqueName, DotInTheFolderNameTakesNoPart) {
     ASSERT_TRUE(platformFileSystem().createFolder(folder));
     platformFileSystem().writeFile(joinPath(folder, "readme"), "abc");
     std::string path = joinPath(folder, "readme");
-    EXPECT_TRUE(makeUniquePath(platformLocalFiles(), path, 10));
+    EXPECT_TRUE(makeUniquePath(platformFileSystem(), path, 10));
     EXPECT_EQ(path, joinPath(folder, "readme1"));
 
-    UniqueNamer namer(platformLocalFiles());
+    UniqueNamer namer(platformFileSystem());
     UniqueNamer::Choice choice = namer.choose(folder, "readme", 10);
     EXPECT_TRUE(choice.isFree);
     EXPECT_EQ(choice.path, joinPath(folder, "readme1"));
@@ -249,15 +197,15 @@ TEST(UniqueName, DotInTheFolderNameTakesNoPart) {
 TEST(UniqueName, AFolderWithTheNameCountsAsAnEmptyEntry) {
     test::ScratchFolder scratch;
     ASSERT_TRUE(platformFileSystem().createFolder(scratch.file("photo.jpg")));
-    UniqueNamer namer(platformLocalFiles());
-    SaveResult saved = saveWith(namer, platformLocalFiles(), scratch.path(), "photo.jpg", 10);
+    UniqueNamer namer(platformFileSystem());
+    SaveResult saved = saveWith(namer, platformFileSystem(), scratch.path(), "photo.jpg", 10);
     EXPECT_EQ(saved.outcome, SaveOutcome::Saved);
     EXPECT_EQ(saved.path, scratch.file("photo1.jpg"));
 }
 
 TEST(UniqueName, EmptySaveFolderMeansTheCurrentFolder) {
     MemoryFiles files;
-    files.entries["photo.jpg"] = 5;
+    place(files, "photo.jpg", 5);
     std::string path = "photo.jpg";
     EXPECT_TRUE(makeUniquePath(files, path, 6));
     EXPECT_EQ(path, "photo1.jpg");
@@ -274,7 +222,7 @@ TEST(SessionNaming, TheSameFileTwiceIsSavedOnce) {
     EXPECT_EQ(saveWith(namer, files, "/m", "a.jpg", 101).path, in("/m", "a1.jpg"));
     EXPECT_EQ(saveWith(namer, files, "/m", "a.jpg", 101).outcome, SaveOutcome::Duplicate);
     EXPECT_EQ(saveWith(namer, files, "/m", "a.jpg", 102).path, in("/m", "a2.jpg"));
-    EXPECT_EQ(files.entries.size(), 3u);
+    EXPECT_EQ(files.files.size(), 3u);
 }
 
 TEST(SessionNaming, ASecondSessionSavesNothingNew) {
@@ -292,27 +240,27 @@ TEST(SessionNaming, ASecondSessionSavesNothingNew) {
 
 TEST(SessionNaming, ANameTakenAfterTheChoiceIsNeverOverwritten) {
     MemoryFiles files;
-    files.entries[in("/m", "a.jpg")] = 1;
+    place(files, in("/m", "a.jpg"), 1);
     UniqueNamer namer(files);
     EXPECT_EQ(namer.choose("/m", "a.jpg", 50).path, in("/m", "a1.jpg"));
     // Another program writes a1.jpg and a2.jpg between the choice and the create.
     files.beforeCreate = [&] {
-        files.entries[in("/m", "a1.jpg")] = 7;
-        files.entries[in("/m", "a2.jpg")] = 50;
+        place(files, in("/m", "a1.jpg"), 7);
+        place(files, in("/m", "a2.jpg"), 50);
     };
     SaveResult saved = saveWith(namer, files, "/m", "a.jpg", 50);
     // The walk over the folder as it is now finds a2.jpg of the same size.
     EXPECT_EQ(saved.outcome, SaveOutcome::Duplicate);
     EXPECT_EQ(saved.path, in("/m", "a2.jpg"));
-    EXPECT_EQ(files.entries[in("/m", "a1.jpg")], 7u);
+    EXPECT_EQ(files.fileSize(in("/m", "a1.jpg")), 7u);
 }
 
 TEST(SessionNaming, AListedFileRemovedBehindTheSessionIsNotTakenAsADuplicate) {
     MemoryFiles files;
-    files.entries[in("/m", "a.jpg")] = 9;
+    place(files, in("/m", "a.jpg"), 9);
     UniqueNamer namer(files);
     EXPECT_FALSE(namer.choose("/m", "a.jpg", 9).isFree);
-    files.entries.erase(in("/m", "a.jpg"));
+    files.removeFile(in("/m", "a.jpg"));
     UniqueNamer::Choice again = namer.choose("/m", "a.jpg", 9);
     EXPECT_TRUE(again.isFree);
     EXPECT_EQ(again.path, in("/m", "a.jpg"));
@@ -321,8 +269,8 @@ TEST(SessionNaming, AListedFileRemovedBehindTheSessionIsNotTakenAsADuplicate) {
 TEST(SessionNaming, CaseInsensitiveFoldersMatchNamesOfAnyCase) {
     MemoryFiles files;
     files.ignoreCase = true;
-    files.entries[in("/m", "PHOTO.JPG")] = 3;
-    files.entries[in("/m", "Photo1.jpg")] = 4;
+    place(files, in("/m", "PHOTO.JPG"), 3);
+    place(files, in("/m", "Photo1.jpg"), 4);
     UniqueNamer namer(files);
     EXPECT_FALSE(namer.choose("/m", "photo.jpg", 4).isFree);
     EXPECT_EQ(namer.choose("/m", "photo.jpg", 5).path, in("/m", "photo2.jpg"));
@@ -342,12 +290,12 @@ TEST(SessionNaming, AListingThatDisagreesWithTheFileNeverDropsIt) {
     UniqueNamer namer(files);
     SaveResult saved = saveWith(namer, files, "/m", "photo.jpg", 10);
     EXPECT_EQ(saved.outcome, SaveOutcome::Saved);
-    EXPECT_EQ(files.entries.count(saved.path), 1u);
+    EXPECT_EQ(files.files.count(saved.path), 1u);
 }
 
 TEST(SessionNaming, NumberedDeviceNamesAreNeutralisedInBothWalks) {
     MemoryFiles files;
-    files.entries[in("/m", "com.mp3")] = 10;
+    place(files, in("/m", "com.mp3"), 10);
     UniqueNamer namer(files);
     EXPECT_EQ(saveWith(namer, files, "/m", "com.mp3", 3).path, in("/m", "_com1.mp3"));
     std::string path = in("/m", "com.mp3");
@@ -358,7 +306,7 @@ TEST(SessionNaming, NumberedDeviceNamesAreNeutralisedInBothWalks) {
 TEST(SessionNaming, ManySameNamedFilesCostConstantQueriesEach) {
     MemoryFiles files;
     for (int i = 0; i < 300; ++i)
-        files.entries[in("/m", numberedName(splitName("p.jpg"), i))] = 100000 + i;
+        place(files, in("/m", numberedName(splitName("p.jpg"), i)), 100000 + i);
     UniqueNamer namer(files);
     const int kFiles = 300;
     for (int i = 0; i < kFiles; ++i) {
@@ -384,8 +332,8 @@ TEST(SessionNaming, AgreesWithThePlainWalkOnRandomFolders) {
         for (int i = 0; i < 8; ++i) {
             std::string name = numberedName(splitName(names[rng() % names.size()]), rng() % 4);
             uint64_t size = rng() % 4;
-            session.entries[in("/m", name)] = size;
-            plain.entries[in("/m", name)] = size;
+            place(session, in("/m", name), size);
+            place(plain, in("/m", name), size);
         }
         UniqueNamer namer(session);
         for (int i = 0; i < 12; ++i) {
@@ -394,12 +342,12 @@ TEST(SessionNaming, AgreesWithThePlainWalkOnRandomFolders) {
             std::string path = in("/m", name);
             bool free = makeUniquePath(plain, path, size);
             if (free)
-                plain.entries[path] = size;
+                place(plain, path, size);
             SaveResult r = saveWith(namer, session, "/m", name, size);
             ASSERT_EQ(r.outcome == SaveOutcome::Saved, free) << "round " << round;
             ASSERT_EQ(r.path, path) << "round " << round;
         }
-        ASSERT_EQ(session.entries, plain.entries);
+        ASSERT_EQ(session.files, plain.files);
     }
 }
 

@@ -17,6 +17,7 @@
 #include "history/history_store.h"
 #include "resources/resource.h"
 #include "settings/download_settings.h"
+#include "support/memory_file_system.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ using vx::SessionHost;
 using vx::SessionPhase;
 
 std::string text(int id) {
-    return vx::stringText(id);
+    return vx::tableText(id);
 }
 
 // A page whose images and links are given; it can run a hook before each image is read, to act
@@ -88,6 +89,10 @@ class RecordingWindow final : public vx::SessionWindow {
     void setCaption(const std::string& t) override { calls.push_back("caption:" + t); }
     void setCancelAllText(const std::string& t) override { calls.push_back("button2:" + t); }
     void showCancelCurrent(bool show) override { calls.push_back(show ? "show1064" : "hide1064"); }
+    void showTexts(const vx::ProgressTexts& t) override { calls.push_back("texts:" + t.file); }
+    void setBarRange(uint64_t total) override { calls.push_back("range:" + std::to_string(total)); }
+    void setBarPosition(uint64_t p) override { calls.push_back("position:" + std::to_string(p)); }
+    void openSettingsSheet() override { calls.push_back("sheet"); }
     void showProgressWindow() override { calls.push_back("showProgress"); }
     void enableDownloadNow() override { calls.push_back("enableDownloadNow"); }
     void showMessage(int, const std::string& t) override {
@@ -97,10 +102,19 @@ class RecordingWindow final : public vx::SessionWindow {
     }
 };
 
-class NoInstallFolder final : public vx::InstallEnvironment {
+// A session whose file pass is stood in for by `pass`: each test makes it end, fail or wait as it
+// needs.
+class StandInPassSession final : public DownloadSession {
   public:
-    std::string installFolder() override { return {}; }
-    std::optional<std::string> registryInstallPath() override { return std::nullopt; }
+    using DownloadSession::DownloadSession;
+    std::function<void(const vx::MediaUrlList&)> pass;
+
+  protected:
+    void runFilePass(const vx::MediaUrlList& media, vx::SessionWindow&,
+                     const vx::SessionWorkerServices&) override {
+        if (pass)
+            pass(media);
+    }
 };
 
 vx::PageImage img(const std::string& src, int32_t w = 100, int32_t h = 100) {
@@ -119,14 +133,14 @@ vx::DownloadSettings imagesAndMedia() {
 class SessionTest : public ::testing::Test {
   protected:
     // A file pass that ends the way the real one does and remembers what it was given.
-    vx::SessionWorkerServices services(DownloadSession& session, std::vector<FakeWindow> windows,
+    vx::SessionWorkerServices services(StandInPassSession& session, std::vector<FakeWindow> windows,
                                        std::function<void()> beforeImage = {}) {
         vx::SessionWorkerServices s;
         s.openBrowserWindows = [windows,
                                 beforeImage]() -> std::unique_ptr<vx::BrowserWindowSource> {
             return std::make_unique<FakeBrowser>(windows, beforeImage);
         };
-        s.runFilePass = [this, &session](const vx::MediaUrlList& media) {
+        session.pass = [this, &session](const vx::MediaUrlList& media) {
             passes.push_back(media);
             window.calls.push_back("filePass");
             session.flags().running.store(0);
@@ -137,7 +151,7 @@ class SessionTest : public ::testing::Test {
     }
 
     vx::DownloadSettings settings = imagesAndMedia();
-    NoInstallFolder install;
+    vx::test::FakeInstall install;
     vx::CHistoryStore history{install, vx::platformFileSystem()};
     RecordingWindow window;
     std::vector<vx::MediaUrlList> passes;
@@ -149,10 +163,8 @@ const std::vector<FakeWindow> kTwoPages = {
     {"http://h/b/", {img("http://h/3.gif")}, {"http://h/x.html", "http://h/m.swf"}},
 };
 
-// ---------------------------------------------------------------- the download window
-
 TEST_F(SessionTest, DownloadWindowWithEmptyPageListEndsByTheNoFilesPath) {
-    DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+    StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
     EXPECT_EQ(session.phase(), SessionPhase::Collecting);
 
@@ -202,7 +214,7 @@ TEST_F(SessionTest, NoFilesPathCoversPagesWithoutMatchingMediaAndMissingPages) {
             settings.typeMp3 = 0;
             settings.typeFlash = 0;
         }
-        DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+        StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
         session.initDownloadWindow();
         for (const auto& p : c.pages)
             session.pageUrls().appendPageUrl(p);
@@ -218,8 +230,8 @@ TEST_F(SessionTest, WorkerWithoutItsOwnCollectionEndsByTheNoFilesPathInBothHosts
     for (SessionHost host : {SessionHost::DownloadWindow, SessionHost::MainWindow}) {
         SCOPED_TRACE(host == SessionHost::DownloadWindow ? "download window" : "main window");
         window.calls.clear();
-        DownloadSession session(host, vx::settingsOf(settings),
-                                host == SessionHost::MainWindow ? &history : nullptr);
+        StandInPassSession session(host, vx::settingsOf(settings),
+                                   host == SessionHost::MainWindow ? &history : nullptr);
         if (host == SessionHost::DownloadWindow) {
             session.initDownloadWindow();
             session.pageUrls().appendPageUrl("http://h/a.html");
@@ -250,7 +262,7 @@ TEST_F(SessionTest, WorkerWithoutItsOwnCollectionEndsByTheNoFilesPathInBothHosts
 }
 
 TEST_F(SessionTest, DownloadWindowCollectsMatchingPagesInWindowOrderThenRunsThePass) {
-    DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+    StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
     // The window's address ends in "/": the entry without it matches too.
     session.pageUrls().appendPageUrl("http://h/b");
@@ -272,7 +284,7 @@ TEST_F(SessionTest, DownloadWindowCollectsMatchingPagesInWindowOrderThenRunsTheP
 }
 
 TEST_F(SessionTest, DownloadWindowCancelAllAnsweredNoChangesNothing) {
-    DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+    StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
     int asked = 0;
     EXPECT_FALSE(session.cancelAll([&] {
@@ -288,7 +300,7 @@ TEST_F(SessionTest, DownloadWindowCancelAllAnsweredNoChangesNothing) {
 }
 
 TEST_F(SessionTest, DownloadWindowCancelAllConfirmedDuringCollectionSkipsThePass) {
-    DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+    StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
     session.pageUrls().appendPageUrl("http://h/a.html");
     // "Cancel &All" during collection: collection finishes, the pass stops before its first
@@ -298,7 +310,7 @@ TEST_F(SessionTest, DownloadWindowCancelAllConfirmedDuringCollectionSkipsThePass
         if (!cancelled)
             cancelled = session.cancelAll([] { return true; });
     });
-    s.runFilePass = [&](const vx::MediaUrlList& media) {
+    session.pass = [&](const vx::MediaUrlList& media) {
         passes.push_back(media);
         EXPECT_EQ(session.flags().stopRequested.load(), 1);
         session.flags().running.store(0);
@@ -315,7 +327,7 @@ TEST_F(SessionTest, DownloadWindowCancelAllConfirmedDuringCollectionSkipsThePass
 
 TEST_F(SessionTest, CancelCurrentOnlyDropsTheCurrentTransfer) {
     for (SessionHost host : {SessionHost::DownloadWindow, SessionHost::MainWindow}) {
-        DownloadSession session(host, vx::settingsOf(settings), nullptr);
+        StandInPassSession session(host, vx::settingsOf(settings), nullptr);
         host == SessionHost::DownloadWindow ? session.initDownloadWindow()
                                             : session.initMainWindow();
         if (host == SessionHost::MainWindow)
@@ -332,8 +344,8 @@ TEST_F(SessionTest, ClosingTheHostDuringCollectionStopsTheWorkerWithoutAnyMessag
         SCOPED_TRACE(host == SessionHost::DownloadWindow ? "download window" : "main window");
         window.calls.clear();
         passes.clear();
-        DownloadSession session(host, vx::settingsOf(settings),
-                                host == SessionHost::MainWindow ? &history : nullptr);
+        StandInPassSession session(host, vx::settingsOf(settings),
+                                   host == SessionHost::MainWindow ? &history : nullptr);
         if (host == SessionHost::DownloadWindow) {
             session.initDownloadWindow();
             session.pageUrls().appendPageUrl("http://h/a.html");
@@ -352,11 +364,11 @@ TEST_F(SessionTest, ClosingTheHostDuringCollectionStopsTheWorkerWithoutAnyMessag
 }
 
 TEST_F(SessionTest, FailingFilePassStillEndsTheSessionWhereTheUserCanClose) {
-    DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+    StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
     session.pageUrls().appendPageUrl("http://h/a.html");
     auto s = services(session, kTwoPages);
-    s.runFilePass = [](const vx::MediaUrlList&) { throw std::runtime_error("out of memory"); };
+    session.pass = [](const vx::MediaUrlList&) { throw std::runtime_error("out of memory"); };
 
     session.runWorker(window, s);
 
@@ -368,10 +380,8 @@ TEST_F(SessionTest, FailingFilePassStillEndsTheSessionWhereTheUserCanClose) {
     EXPECT_TRUE(session.readyToClose());
 }
 
-// ---------------------------------------------------------------- the main window
-
 TEST_F(SessionTest, MainWindowEngineStartsNotReadyAndNothingRunning) {
-    DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
+    StandInPassSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.flags().running.store(1);
     session.flags().ready.store(1);
     session.flags().continueCurrent.store(0);
@@ -383,7 +393,7 @@ TEST_F(SessionTest, MainWindowEngineStartsNotReadyAndNothingRunning) {
 }
 
 TEST_F(SessionTest, MainWindowHandOverDropsRepeatsKeepsCaseAndReplacesTheLastList) {
-    DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
+    StandInPassSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.initMainWindow();
     session.beginMainWindowSession({"http://h/old.html"});
     session.flags().running.store(0);
@@ -398,7 +408,7 @@ TEST_F(SessionTest, MainWindowHandOverDropsRepeatsKeepsCaseAndReplacesTheLastLis
 }
 
 TEST_F(SessionTest, MainWindowSessionShowsProgressRunsPassKeepsHistoryAndEnablesDownloadNow) {
-    DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
+    StandInPassSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.initMainWindow();
     session.setReady(true);
     // A record left from the previous session is cleared when the worker starts.
@@ -426,7 +436,7 @@ TEST_F(SessionTest, MainWindowSessionShowsProgressRunsPassKeepsHistoryAndEnables
 }
 
 TEST_F(SessionTest, MainWindowWithNothingCheckedShowsNoFilesAndEnablesDownloadNow) {
-    DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
+    StandInPassSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.initMainWindow();
     session.setReady(true);
     session.beginMainWindowSession({});
@@ -446,13 +456,13 @@ TEST_F(SessionTest, MainWindowWithNothingCheckedShowsNoFilesAndEnablesDownloadNo
 }
 
 TEST_F(SessionTest, MainWindowCancelAllStopsTheRunningPass) {
-    DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
+    StandInPassSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.initMainWindow();
     session.setReady(true);
     session.beginMainWindowSession({"http://h/a.html"});
     auto s = services(session, kTwoPages);
     std::vector<int32_t> runningSeen;
-    s.runFilePass = [&](const vx::MediaUrlList& media) {
+    session.pass = [&](const vx::MediaUrlList& media) {
         passes.push_back(media);
         runningSeen.push_back(session.flags().running.load());
         // "Cancel &All" answered No, then Yes.
@@ -471,7 +481,7 @@ TEST_F(SessionTest, MainWindowCancelAllStopsTheRunningPass) {
 }
 
 TEST_F(SessionTest, MainWindowOkAfterAFinishedSessionAsksNothingAndReturnsToIdle) {
-    DownloadSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
+    StandInPassSession session(SessionHost::MainWindow, vx::settingsOf(settings), &history);
     session.initMainWindow();
     session.beginMainWindowSession({"http://h/a.html"});
     session.runWorker(window, services(session, kTwoPages));
@@ -483,17 +493,15 @@ TEST_F(SessionTest, MainWindowOkAfterAFinishedSessionAsksNothingAndReturnsToIdle
     EXPECT_EQ(session.phase(), SessionPhase::Idle);
 }
 
-// ---------------------------------------------------------------- threads
-
 TEST_F(SessionTest, WorkerThreadSeesCancelAllFromTheWindowThread) {
-    DownloadSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
+    StandInPassSession session(SessionHost::DownloadWindow, vx::settingsOf(settings), nullptr);
     session.initDownloadWindow();
     session.pageUrls().appendPageUrl("http://h/a.html");
     auto s = services(session, kTwoPages);
     std::atomic<int> passStarted{0};
     // A pass that, like the real one, tests stopRequested between its files; it would never end
     // without the window thread's "Cancel &All".
-    s.runFilePass = [&](const vx::MediaUrlList&) {
+    session.pass = [&](const vx::MediaUrlList&) {
         passStarted.store(1);
         while (session.flags().stopRequested.load() == 0)
             std::this_thread::yield();

@@ -9,36 +9,13 @@
 
 #include "base/string_table.h"
 #include "resources/resource.h"
+#include "support/memory_file_system.h"
 #include "support/scratch_folder.h"
 
 namespace vx {
 namespace {
 
-// Files in memory; records which paths were read.
-class MemoryFiles final : public FileSystem {
-  public:
-    std::map<std::string, std::string> files;
-    std::vector<std::string> reads;
-    bool outOfMemory = false;
-
-    std::optional<std::string> readFile(const std::string& path) override {
-        reads.push_back(path);
-        if (outOfMemory)
-            throw std::bad_alloc();
-        auto it = files.find(path);
-        if (it == files.end())
-            return std::nullopt;
-        return it->second;
-    }
-    bool writeFile(const std::string&, const std::string&, uint32_t*) override { return false; }
-    bool appendFile(const std::string&, const std::string&, uint32_t*) override { return false; }
-    bool createFolder(const std::string&, uint32_t*) override { return false; }
-    bool isFolder(const std::string&) override { return false; }
-    bool exists(const std::string& path) override { return files.count(path) != 0; }
-    std::optional<uint64_t> fileSize(const std::string&) override { return std::nullopt; }
-    bool removeFile(const std::string&) override { return false; }
-    std::vector<FolderEntry> listFolder(const std::string&) override { return {}; }
-};
+using MemoryFiles = test::MemoryFileSystem;
 
 const std::string kFolder = std::string("install") + pathSeparator();
 const std::string kPath = kFolder + "cacheurl.xml";
@@ -162,7 +139,7 @@ TEST(UrlList, MalformedTextIsAParseError) {
 TEST(UrlList, NoMemoryForTheText) {
     MemoryFiles fs;
     fs.files[kPath] = bandFile("http://a/");
-    fs.outOfMemory = true;
+    fs.beforeRead = [](const std::string&) { throw std::bad_alloc(); };
     UrlListResult result = loadUrlList(fs, kFolder);
     EXPECT_EQ(result.status, UrlListResult::Status::OutOfMemory);
     EXPECT_EQ(result.messageId, IDS_MEMORY_NOT_ENOUGH);

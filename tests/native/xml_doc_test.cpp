@@ -158,8 +158,6 @@ const std::string kDbcsDocument =
     "<R>\r\n<N>\x81\x40\xB0\xA1</N>\r\n<V "
     "A=\"\xC4\xE3\">\x81<x&amp;</V>\r\n<\xB0\xA1/>\r\n</R>\r\n";
 
-// ---- parsing -----------------------------------------------------------------------------------
-
 TEST(XmlDocParse, FreshDocumentHasNoRootAndEightSpans) {
     XmlDoc doc;
     EXPECT_FALSE(doc.hasRoot());
@@ -403,8 +401,6 @@ TEST(XmlDocParse, NamesAreCaseSensitive) {
     EXPECT_TRUE(doc.findChild("Item"));
 }
 
-// ---- navigation --------------------------------------------------------------------------------
-
 TEST(XmlDocNavigate, ChildrenAreFoundInDocumentOrderOnly) {
     XmlDoc doc;
     ASSERT_TRUE(doc.setText("<r><A>1</A><B>2</B><A>3</A></r>"));
@@ -478,8 +474,6 @@ TEST(XmlDocNavigate, EnterChildWithoutChildTakesTheFirst) {
     EXPECT_FALSE(doc.enterChild());
     EXPECT_EQ(doc.depth(), 2);
 }
-
-// ---- sound handling of hostile or broken input --------------------------------------------------
 
 TEST(XmlDocRobust, EveryPrefixOfValidDocuments) {
     const std::string documents[] = {kConfigDocument, kHistoryDocument, kOddDocument};
@@ -645,8 +639,6 @@ TEST(XmlDocRobust, IndexIsSizedFromTheTextAndGrowsByHalf) {
     EXPECT_EQ(capacities, (std::vector<int32_t>{8, 12, 18, 27}));
     expectReparsesTheSame(grown);
 }
-
-// ---- building ----------------------------------------------------------------------------------
 
 TEST(XmlDocBuild, RootChildrenAndAttributesLayout) {
     XmlDoc doc;

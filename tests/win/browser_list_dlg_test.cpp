@@ -16,6 +16,7 @@
 
 #include "resources/resource.h"
 #include "ui/com.h"
+#include "ui/controls.h"
 #include "ui/message_box.h"
 #include "win_test_util.h"
 
@@ -43,16 +44,6 @@ struct ShellCall {
     std::string verb;  // "(default)" for none
     std::string target;
 };
-
-std::string itemText(HWND list, int row, int column) {
-    char buffer[1024] = {};
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = sizeof buffer;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
 
 bool rowChecked(HWND list, int row) {
     const auto state =
@@ -222,18 +213,18 @@ TEST_F(BrowserListDlgTest, ListsEveryHtmlWindowCheckedAndLeavesFolderWindowsOut)
     ASSERT_TRUE(dialog_->ready());
     ASSERT_EQ(rowCount(list_), 4);
 
-    EXPECT_EQ(itemText(list_, 0, 0), "Holiday photos");
-    EXPECT_EQ(itemText(list_, 0, 1), "http://127.0.0.1/album/index.html");
+    EXPECT_EQ(ui::listItemText(list_, 0, 0), "Holiday photos");
+    EXPECT_EQ(ui::listItemText(list_, 0, 1), "http://127.0.0.1/album/index.html");
     // An untitled page shows the placeholder bytes, as the system code page renders them.
-    EXPECT_EQ(itemText(list_, 1, 0), "\xCE\xDE\xB1\xEA\xCC\xE2");
-    EXPECT_EQ(itemText(list_, 1, 1), "http://127.0.0.1/untitled/");
+    EXPECT_EQ(ui::listItemText(list_, 1, 0), "\xCE\xDE\xB1\xEA\xCC\xE2");
+    EXPECT_EQ(ui::listItemText(list_, 1, 1), "http://127.0.0.1/untitled/");
     // Two windows on one address are two rows.
-    EXPECT_EQ(itemText(list_, 2, 0), "Music A");
-    EXPECT_EQ(itemText(list_, 3, 0), "Music B");
-    EXPECT_EQ(itemText(list_, 2, 1), itemText(list_, 3, 1));
+    EXPECT_EQ(ui::listItemText(list_, 2, 0), "Music A");
+    EXPECT_EQ(ui::listItemText(list_, 3, 0), "Music B");
+    EXPECT_EQ(ui::listItemText(list_, 2, 1), ui::listItemText(list_, 3, 1));
     for (int row = 0; row < 4; ++row) {
         EXPECT_TRUE(rowChecked(list_, row)) << row;
-        EXPECT_NE(itemText(list_, row, 1), "file:///C:/Users");
+        EXPECT_NE(ui::listItemText(list_, row, 1), "file:///C:/Users");
     }
     EXPECT_TRUE(downloadNowEnabled());
 }
@@ -363,7 +354,7 @@ TEST_F(BrowserListDlgTest, RefreshRebuildsTheRowsChecked) {
     ASSERT_EQ(rowCount(list_), 4);
     for (int row = 0; row < 4; ++row)
         EXPECT_TRUE(rowChecked(list_, row)) << row;
-    EXPECT_EQ(itemText(list_, 0, 0), "Holiday photos");
+    EXPECT_EQ(ui::listItemText(list_, 0, 0), "Holiday photos");
 }
 
 TEST_F(BrowserListDlgTest, RowMenuOnEmptyListHasGreySelectionEntriesAndNoProjectEntry) {

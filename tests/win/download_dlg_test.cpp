@@ -27,6 +27,7 @@
 #include "resources/resource.h"
 #include "settings/download_settings.h"
 #include "support/loopback_server.h"
+#include "support/memory_file_system.h"
 #include "ui/dialog.h"
 #include "ui/text.h"
 #include "win_test_util.h"
@@ -43,7 +44,7 @@ using wintest::textOf;
 using OpenWindows = wintest::StandinWindows;
 
 std::string text(int id) {
-    return vx::stringText(id);
+    return vx::tableText(id);
 }
 
 // The progress dialog (the one with "&Cancel Current") among the top-level windows of `thread`.
@@ -418,17 +419,6 @@ TEST_F(DownloadWindowTest, MissingSaveFolderAsksForOneAndThePassGoesOnWithIt) {
         << *saved;
 }
 
-// The folder of the main window's history.
-class FolderInstall final : public vx::InstallEnvironment {
-  public:
-    explicit FolderInstall(std::string folder) : folder_(std::move(folder)) {}
-    std::string installFolder() override { return folder_ + "\\"; }
-    std::optional<std::string> registryInstallPath() override { return folder_; }
-
-  private:
-    std::string folder_;
-};
-
 class MainWindowSessionTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -462,7 +452,7 @@ class MainWindowSessionTest : public ::testing::Test {
     OpenWindows windows_;
     wintest::TempFolder saveFolder_;
     wintest::TempFolder installFolder_;
-    FolderInstall install_{installFolder_.path()};
+    vx::test::FakeInstall install_{installFolder_.path(), installFolder_.path()};
     vx::SharedDownloadSettings settings_;
     std::unique_ptr<ui::Dialog> host_;
     std::unique_ptr<vx::MainWindowSession> session_;

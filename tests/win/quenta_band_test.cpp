@@ -104,7 +104,7 @@ RegValue sz(const std::string& text) {
     return {REG_SZ, text + '\0'};
 }
 
-// ---- the test's browser: what the band asks of it is scripted and recorded ----
+// The test's browser: what the band asks of it is scripted and recorded.
 
 class ScriptedBrowser : public standin::WebBrowser2Stubs {
   public:
@@ -356,8 +356,6 @@ class QuentaBandTest : public ::testing::Test {
     ComPtr<IObjectWithSite> withSite_;
 };
 
-// ---- registration ----
-
 TEST_F(QuentaBandTest, RegistrationWritesEveryEntryByteForByte) {
     const std::string cls = std::string("CLSID\\") + kClsidText;
     const std::vector<std::pair<std::pair<std::string, const char*>, RegValue>> expected = {
@@ -444,8 +442,6 @@ TEST_F(QuentaBandTest, UnregisteringTwiceSucceedsAndLeavesTheClsidKey) {
 
     EXPECT_EQ(regsvr32(""), 0u) << "registering again after unregistering";
 }
-
-// ---- the module ----
 
 TEST_F(QuentaBandTest, LocksAndObjectsKeepTheModuleLoaded) {
     band_.Reset();
@@ -539,8 +535,6 @@ TEST_F(QuentaBandTest, AnswersItsInterfacesAndNotIInputObject) {
     EXPECT_EQ(static_cast<void*>(persist.Get()), static_cast<void*>(stream.Get()));
 }
 
-// ---- band answers ----
-
 TEST_F(QuentaBandTest, BandInfoWithEveryBitGivesTheBandsSizesAndDropsTheBackground) {
     DESKBANDINFO info{};
     info.dwMask = DBIM_MINSIZE | DBIM_MAXSIZE | DBIM_INTEGRAL | DBIM_ACTUAL | DBIM_TITLE |
@@ -629,8 +623,6 @@ TEST_F(QuentaBandTest, DispatchIsServedFromTheTypeLibrary) {
     EXPECT_TRUE(FAILED(dispatch->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
                                         nullptr, nullptr, nullptr)));
 }
-
-// ---- site and windows ----
 
 TEST_F(QuentaBandTest, SiteMakesAHiddenBandWindowWithTheToolbarInside) {
     ASSERT_EQ(withSite_->SetSite(static_cast<IOleWindow*>(&site_)), S_OK);
@@ -731,8 +723,6 @@ TEST_F(QuentaBandTest, DestroyingWithASiteHeldReleasesItOnceAndTheWindowsGo) {
     EXPECT_EQ(browser_.references, 1);
     EXPECT_FALSE(IsWindow(bar)) << "also after the browser moved it into its own window";
 }
-
-// ---- the toolbar ----
 
 TEST_F(QuentaBandTest, ToolbarHoldsOneDropDownButtonNamedAfterTheProduct) {
     ASSERT_EQ(withSite_->SetSite(static_cast<IOleWindow*>(&site_)), S_OK);
@@ -855,8 +845,6 @@ TEST_F(QuentaBandTest, ClickingTheButtonShowsTheMenuUnderIt) {
         EXPECT_EQ(seen.states[i] & (MF_GRAYED | MF_DISABLED | MF_SEPARATOR | MF_CHECKED), 0u) << i;
     EXPECT_TRUE(seen.states[3] & MF_SEPARATOR);
 }
-
-// ---- the commands ----
 
 TEST_F(QuentaBandTest, CurrentPageFromTheMenuHandsOverTheAddressAndStartsVexaroOnIt) {
     StubInstall install;

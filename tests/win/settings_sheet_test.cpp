@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "base/file_system.h"
-#include "resource.h"
+#include "resources/resource.h"
 #include "settings/toolbar_button.h"
 #include "settings/win/settings_sheet.h"
 #include "settings/win/theme_library.h"
 #include "ui/com.h"
+#include "ui/controls.h"
 #include "ui/message_box.h"
 #include "ui/text.h"
 #include <uxtheme.h>
@@ -100,17 +101,6 @@ HTREEITEM selectedItem(HWND tree) {
     return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
 }
 
-std::string treeItemText(HWND tree, HTREEITEM item) {
-    char buffer[256] = {};
-    TVITEMA data{};
-    data.mask = TVIF_TEXT | TVIF_HANDLE;
-    data.hItem = item;
-    data.pszText = buffer;
-    data.cchTextMax = sizeof buffer;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-    return buffer;
-}
-
 struct TreeNode {
     std::string text;
     LPARAM page;
@@ -185,7 +175,7 @@ int height(const RECT& r) {
     return r.bottom - r.top;
 }
 
-class TreeSheetFixture : public ::testing::Test {
+class TreeSheet : public ::testing::Test {
   protected:
     void open(std::vector<std::string> titles, bool caption = true, bool images = true,
               int active = 0) {
@@ -210,7 +200,7 @@ class TreeSheetFixture : public ::testing::Test {
         if (defaultImages)
             ImageList_Destroy(defaultImages);
     }
-    std::string selectedText() const { return treeItemText(tree, selectedItem(tree)); }
+    std::string selectedText() const { return ui::treeItemText(tree, selectedItem(tree)); }
     bool pageShown(int index) const {
         HWND window = pages[index]->hwnd();
         return window && IsWindowVisible(window);
@@ -222,7 +212,7 @@ class TreeSheetFixture : public ::testing::Test {
     HIMAGELIST defaultImages = nullptr;
 };
 
-TEST_F(TreeSheetFixture, SettingsTreeSheetReplacesTheTabsByATreeAndAFrame) {
+TEST_F(TreeSheet, ReplacesTheTabsByATreeAndAFrame) {
     // The same pages on a sheet with tabs, for the size comparison.
     TestPage tabA("Download Setting"), tabB("System Setting");
     vx::CTreePropSheet tabbed("Tabbed");
@@ -297,7 +287,7 @@ TEST_F(TreeSheetFixture, SettingsTreeSheetReplacesTheTabsByATreeAndAFrame) {
     EXPECT_EQ(sheet->pageFrame().captionText(), "Download Setting");
 }
 
-TEST_F(TreeSheetFixture, SettingsTreeSheetSelectingAnItemShowsItsPage) {
+TEST_F(TreeSheet, SelectingAnItemShowsItsPage) {
     open({"First", "Second", "Third"}, true, true, 1);
     EXPECT_EQ(selectedText(), "Second");
     EXPECT_EQ(sheet->GetActiveIndex(), 1);
@@ -322,7 +312,7 @@ TEST_F(TreeSheetFixture, SettingsTreeSheetSelectingAnItemShowsItsPage) {
               windowRectIn(pages[2]->hwnd(), sheet->hwnd()).left);
 }
 
-TEST_F(TreeSheetFixture, SettingsTreeSheetAPageThatRefusesToBeLeftKeepsTheSelection) {
+TEST_F(TreeSheet, APageThatRefusesToBeLeftKeepsTheSelection) {
     open({"First", "Second"});
     pages[0]->refuseToLeave = true;
     SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(sheet->treeItem(1)));
@@ -337,7 +327,7 @@ TEST_F(TreeSheetFixture, SettingsTreeSheetAPageThatRefusesToBeLeftKeepsTheSelect
     EXPECT_EQ(sheet->GetActiveIndex(), 1);
 }
 
-TEST_F(TreeSheetFixture, SettingsTreeSheetCtrlTabWrapsAroundBothWays) {
+TEST_F(TreeSheet, CtrlTabWrapsAroundBothWays) {
     open({"Download Setting", "System Setting"});
     ASSERT_EQ(selectedText(), "Download Setting");
     pressCtrlTab(*sheet, true);
@@ -353,7 +343,7 @@ TEST_F(TreeSheetFixture, SettingsTreeSheetCtrlTabWrapsAroundBothWays) {
     EXPECT_EQ(selectedText(), "Download Setting");
 }
 
-TEST_F(TreeSheetFixture, SettingsTreeSheetTitlesWithLevelsMakeANestedTree) {
+TEST_F(TreeSheet, TitlesWithLevelsMakeANestedTree) {
     defaultImages = makeImageList(2);
     open({"Network::Proxy", "Network::Cache", "Look", "Odd\\::Name", "Network"});
     auto nodes = readTree(tree);
@@ -376,7 +366,7 @@ TEST_F(TreeSheetFixture, SettingsTreeSheetTitlesWithLevelsMakeANestedTree) {
     EXPECT_EQ(seen, (std::vector<std::string>{"Cache", "Look", "Odd::Name", "Network", "Proxy"}));
 }
 
-TEST_F(TreeSheetFixture, SettingsTreeSheetAnItemWithoutAPageHidesThePage) {
+TEST_F(TreeSheet, AnItemWithoutAPageHidesThePage) {
     defaultImages = makeImageList(2);
     open({"Group::A", "Group::B"});
     auto nodes = readTree(tree);
@@ -408,7 +398,7 @@ TEST_F(TreeSheetFixture, SettingsTreeSheetAnItemWithoutAPageHidesThePage) {
     EXPECT_TRUE(pageShown(1));
 }
 
-TEST_F(TreeSheetFixture, SettingsTreeSheetImagesComeFromPageIconsThenTheDefaults) {
+TEST_F(TreeSheet, ImagesComeFromPageIconsThenTheDefaults) {
     HICON icon = makeIcon(RGB(255, 0, 0));
     defaultImages = makeImageList(2);
     pages.push_back(std::make_unique<TestPage>("With icon"));
@@ -459,7 +449,7 @@ TEST(SettingsTreeSheet, DefaultImagesMustBeExactlyTwo) {
     ImageList_Destroy(three);
 }
 
-TEST_F(TreeSheetFixture, SettingsTreeSheetPagesAddedAndRemovedWhileOpen) {
+TEST_F(TreeSheet, PagesAddedAndRemovedWhileOpen) {
     open({"First", "Second"});
     TestPage added("Added::Later");
     ASSERT_TRUE(sheet->AddPage(added));
@@ -495,7 +485,7 @@ TEST_F(TreeSheetFixture, SettingsTreeSheetPagesAddedAndRemovedWhileOpen) {
     EXPECT_EQ(sheet->GetActiveIndex(), 0);
 }
 
-TEST_F(TreeSheetFixture, SettingsTreeSheetWithoutCaptionTheFrameAndSheetShrink) {
+TEST_F(TreeSheet, WithoutCaptionTheFrameAndSheetShrink) {
     vx::CTreePropSheet withCaption("Caption");
     TestPage a("A");
     withCaption.AddPage(a);
@@ -550,7 +540,7 @@ class FramePicture {
     HGDIOBJ old_;
 };
 
-TEST_F(TreeSheetFixture, SettingsTreeSheetWithoutVisualStylesTheFrameIsFlat) {
+TEST_F(TreeSheet, WithoutVisualStylesTheFrameIsFlat) {
     open({"Download Setting"});
     HWND frame = sheet->pageFrame().hwnd();
     // A system without the visual-styles library.
@@ -574,7 +564,7 @@ TEST_F(TreeSheetFixture, SettingsTreeSheetWithoutVisualStylesTheFrameIsFlat) {
     EXPECT_EQ(picture.at(bar.right - 1, bar.top), face);
 }
 
-TEST_F(TreeSheetFixture, SettingsTreeSheetWithVisualStylesTheFrameIsATabPane) {
+TEST_F(TreeSheet, WithVisualStylesTheFrameIsATabPane) {
     if (!vx::ThemeLibrary::instance().isThemeActive())
         GTEST_SKIP() << "no visual style is active";
     open({"Download Setting"});
@@ -644,7 +634,7 @@ vx::DownloadSettings sampleRecord(const std::string& folder) {
     return s;
 }
 
-class DownloadPageFixture : public ::testing::Test {
+class DownloadPage : public ::testing::Test {
   protected:
     void open() {
         sheet = std::make_unique<vx::SettingsSheet>(record, nullptr);
@@ -685,7 +675,7 @@ class DownloadPageFixture : public ::testing::Test {
     HWND page = nullptr;
 };
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageOpensWithTheRecordsValues) {
+TEST_F(DownloadPage, OpensWithTheRecordsValues) {
     record.limitFileSize = 1;
     record.largerThanOn = 0;
     record.smallerThanOn = 1;
@@ -734,7 +724,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageOpensWithTheRecordsValues) {
     EXPECT_EQ(config.bytes().value_or(""), vx::settingsText(record));
 }
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageDefaultsDisableTheFilters) {
+TEST_F(DownloadPage, DefaultsDisableTheFilters) {
     open();
     EXPECT_FALSE(checked(IDC_LIMIT_FILE_SIZE));
     EXPECT_TRUE(checked(IDC_LARGER_THAN));
@@ -760,7 +750,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageDefaultsDisableTheFilters) {
     EXPECT_FALSE(enabled(IDC_RES_1280X768));
 }
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageSizeBoxesAndTheLimitBoxGoTogether) {
+TEST_F(DownloadPage, SizeBoxesAndTheLimitBoxGoTogether) {
     record.limitFileSize = 1;
     open();
     ASSERT_TRUE(checked(IDC_LARGER_THAN));
@@ -792,7 +782,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageSizeBoxesAndTheLimitBoxGoTogethe
     EXPECT_FALSE(applyEnabled());
 }
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageBothSizeEditsMarkThePageModified) {
+TEST_F(DownloadPage, BothSizeEditsMarkThePageModified) {
     record.limitFileSize = 1;
     record.smallerThanOn = 1;
     open();
@@ -811,7 +801,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageBothSizeEditsMarkThePageModified
     EXPECT_EQ(record.smallerThanKB, 0);
 }
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageTheLastTypeStaysChecked) {
+TEST_F(DownloadPage, TheLastTypeStaysChecked) {
     open();
     ASSERT_TRUE(checked(IDC_TYPE_IMAGES));
     click(IDC_TYPE_IMAGES);
@@ -832,7 +822,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageTheLastTypeStaysChecked) {
               std::string::npos);
 }
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageResolutionBoxesChangeTheRecordAtOnce) {
+TEST_F(DownloadPage, ResolutionBoxesChangeTheRecordAtOnce) {
     record.resolutions = {{1152, 864}};
     open();
     click(IDC_LIMIT_RESOLUTION);
@@ -852,7 +842,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageResolutionBoxesChangeTheRecordAt
     EXPECT_FALSE(config.bytes().has_value());
 }
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageResolutionFilterNeedsAResolution) {
+TEST_F(DownloadPage, ResolutionFilterNeedsAResolution) {
     open();
     click(IDC_LIMIT_RESOLUTION);
     press(PSBTN_OK);
@@ -860,7 +850,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageResolutionFilterNeedsAResolution
     EXPECT_EQ(config.bytes().value_or("").find("LIMITRESOLVING"), std::string::npos);
 }
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageAFileInTheFoldersPlaceFailsApply) {
+TEST_F(DownloadPage, AFileInTheFoldersPlaceFailsApply) {
     record.resolutions = {{640, 480}};
     ASSERT_TRUE(temp.write("taken", "x"));
     open();
@@ -879,7 +869,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageAFileInTheFoldersPlaceFailsApply
     EXPECT_FALSE(config.bytes().has_value());
 }
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageAFailedApplyShowsThePage) {
+TEST_F(DownloadPage, AFailedApplyShowsThePage) {
     open();
     type(IDC_SAVE_FOLDER, temp.file("a") + "\\b");
     HWND tree = sheet->sheet().GetPageTreeControl();
@@ -893,10 +883,10 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageAFailedApplyShowsThePage) {
     EXPECT_FALSE(sheet->sheet().isEnded());
     EXPECT_EQ(sheet->sheet().GetActivePage(), &sheet->downloadPage());
     EXPECT_TRUE(IsWindowVisible(page));
-    EXPECT_EQ(treeItemText(tree, selectedItem(tree)), "Download Setting");
+    EXPECT_EQ(ui::treeItemText(tree, selectedItem(tree)), "Download Setting");
 }
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageFoldersAreCreatedOneLevelDeep) {
+TEST_F(DownloadPage, FoldersAreCreatedOneLevelDeep) {
     open();
     std::string twoLevels = temp.file("new") + "\\deeper";
     type(IDC_SAVE_FOLDER, twoLevels);
@@ -917,7 +907,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageFoldersAreCreatedOneLevelDeep) {
     EXPECT_EQ(record.saveFolder, temp.file("new"));
 }
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageDriveLikeAndExistingFoldersAreAccepted) {
+TEST_F(DownloadPage, DriveLikeAndExistingFoldersAreAccepted) {
     open();
     // Nothing of these names exists; a drive root and a short text are taken as they are.
     for (std::string folder : {"Q:\\", "Q:", "abcd"}) {
@@ -939,7 +929,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageDriveLikeAndExistingFoldersAreAc
     EXPECT_EQ(record.saveFolder, temp.path() + "\\");
 }
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageLongFolderTextsAreCutNeverOverflowed) {
+TEST_F(DownloadPage, LongFolderTextsAreCutNeverOverflowed) {
     // A folder read from a file may be longer than the edit lets anyone type.
     std::string longFolder = temp.path() + "\\" + std::string(300, 'f');
     record.saveFolder = longFolder;
@@ -975,14 +965,7 @@ class ResolutionListUser {
         int count =
             static_cast<int>(SendMessageA(item(IDC_RESOLUTION_LIST), LVM_GETITEMCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
-            char buffer[64] = {};
-            LVITEMA data{};
-            data.iSubItem = 0;
-            data.pszText = buffer;
-            data.cchTextMax = sizeof buffer;
-            SendMessageA(item(IDC_RESOLUTION_LIST), LVM_GETITEMTEXTA, i,
-                         reinterpret_cast<LPARAM>(&data));
-            texts.emplace_back(buffer);
+            texts.push_back(ui::listItemText(item(IDC_RESOLUTION_LIST), i, 0));
         }
         return texts;
     }
@@ -1010,7 +993,7 @@ class ResolutionListUser {
     HWND dialog_ = nullptr;
 };
 
-TEST_F(DownloadPageFixture, SettingsResolutionListEditsTheRecordOnOk) {
+TEST_F(DownloadPage, ResolutionListEditsTheRecordOnOk) {
     record.limitResolution = 1;
     record.resolutions = {{1152, 864}, {1280, 768}, {2000, 1000}};
     open();
@@ -1075,7 +1058,7 @@ TEST_F(DownloadPageFixture, SettingsResolutionListEditsTheRecordOnOk) {
               std::string::npos);
 }
 
-TEST_F(DownloadPageFixture, SettingsResolutionListStandardOnlyAndCancel) {
+TEST_F(DownloadPage, ResolutionListStandardOnlyAndCancel) {
     record.limitResolution = 1;
     record.resolutions = {{640, 480}, {1024, 768}};
     open();
@@ -1122,7 +1105,7 @@ bool markLastLookedIntoLongAgo(const std::string& folder) {
     return ok;
 }
 
-TEST_F(DownloadPageFixture, SettingsDownloadPageBrowsePreselectsTheFolder) {
+TEST_F(DownloadPage, BrowsePreselectsTheFolder) {
     ASSERT_TRUE(CreateDirectoryA(temp.file("picked").c_str(), nullptr));
     // Wine's dialog matches each folder of the path by its stamps too; the look-up moving one
     // must not cost the preselection.
@@ -1150,7 +1133,7 @@ TEST_F(DownloadPageFixture, SettingsDownloadPageBrowsePreselectsTheFolder) {
             if (!folders)
                 folders = FindWindowExA(FindWindowExA(browser, nullptr, nullptr, nullptr), nullptr,
                                         WC_TREEVIEWA, nullptr);
-            shownSelected = folders ? treeItemText(folders, selectedItem(folders)) : "";
+            shownSelected = folders ? ui::treeItemText(folders, selectedItem(folders)) : "";
             return shownSelected == "picked";
         });
         PostMessageA(browser, WM_COMMAND, IDOK, 0);
@@ -1224,7 +1207,7 @@ std::vector<std::string> valueNames() {
     return names;
 }
 
-class GeneralPageFixture : public ::testing::Test {
+class GeneralPage : public ::testing::Test {
   protected:
     void SetUp() override {
         sheet = std::make_unique<vx::SettingsSheet>(record, nullptr);
@@ -1245,7 +1228,7 @@ class GeneralPageFixture : public ::testing::Test {
     HWND page = nullptr;
 };
 
-TEST_F(GeneralPageFixture, SettingsGeneralPageAddWritesTheSixValues) {
+TEST_F(GeneralPage, AddWritesTheSixValues) {
     EXPECT_EQ(ui::windowText(GetDlgItem(page, IDC_ADD_TOOLBAR_BUTTON)), "&Add Shortcut to Toolbar");
     EXPECT_EQ(ui::windowText(GetDlgItem(page, IDC_REMOVE_TOOLBAR_BUTTON)),
               "&Remove Shortcut from Toolbar");
@@ -1287,7 +1270,7 @@ TEST_F(GeneralPageFixture, SettingsGeneralPageAddWritesTheSixValues) {
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(sheet->sheet().hwnd(), kApplyButton)));
 }
 
-TEST_F(GeneralPageFixture, SettingsGeneralPageRemoveTakesSubkeysFirst) {
+TEST_F(GeneralPage, RemoveTakesSubkeysFirst) {
     {
         // Never added: nothing happens, silently.
         wintest::MessageBoxCatcher boxes;

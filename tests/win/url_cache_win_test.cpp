@@ -8,7 +8,7 @@
 #include <vector>
 #include <utility>
 
-#include "download/local_files.h"
+#include "base/file_system.h"
 #include "download/naming.h"
 #include "download/win/url_cache_win.h"
 #include "support/scratch_folder.h"
@@ -129,7 +129,7 @@ TEST(WinInetUrlCache, ACopyReportsProgressAndCanBeCancelledMidFile) {
 TEST(SaveFolderOnWindows, NamesDifferingOnlyInCaseAreTheSameFile) {
     test::ScratchFolder folder;
     folder.put("PHOTO.JPG", 10);
-    LocalFiles& files = platformLocalFiles();
+    FileSystem& files = platformFileSystem();
     UniqueNamer namer(files);
     std::string ten(10, 'x');
     SaveResult same = namer.save(folder.path(), "photo.jpg", 10, [&](const std::string& p) {

@@ -183,8 +183,8 @@ TEST(WholeProgram, DownloadsFromTheWindowListThenClosesIt) {
 
     for (int i = 0; i < sessions; ++i) {
         // The last session's worker hands the button back before it has ended; pressed in that
-        // moment, "&Download Now" answers message 110 (the catcher presses its OK) and the user
-        // presses again. A session has started once its progress window shows.
+        // moment, "&Download Now" answers IDS_WORKER_STILL_ACTIVE (the catcher presses its OK) and
+        // the user presses again. A session has started once its progress window shows.
         bool started = false;
         const auto giveUp = std::chrono::steady_clock::now() + kHarvestDeadline;
         while (!started && std::chrono::steady_clock::now() < giveUp) {

@@ -18,6 +18,7 @@
 namespace vx {
 namespace {
 
+using test::describeHttpError;
 using test::LoopbackServer;
 
 using test::readWholeBody;
@@ -147,7 +148,7 @@ TEST_F(WinInetClient, AWholePassCopiesCachedFilesAndDownloadsTheRest) {
     server.route("/net.gif", test::okResponse("from the network"));
     server.route("/gone.gif", test::responseWithLength(404, "9", "not found"));
 
-    FilePass pass(FilePassHost::DownloadWindow, settingsOf(settings), flags, nullptr, ports);
+    FilePass pass(SessionHost::DownloadWindow, settingsOf(settings), flags, nullptr, ports);
     pass.run({cachedAddress, server.url("/net.gif"), server.url("/gone.gif"), cachedAddress});
     SetCurrentDirectoryA(startFolder);
 

@@ -1,32 +1,9 @@
 #include "fixture.h"
 
-#include <cctype>
-#include <cstring>
-#include <limits>
-
+#include "base/decimal.h"
 #include "xml/xml_doc.h"
 
 namespace standin {
-
-int32_t leadingNumber(const std::string& text) {
-    size_t pos = 0;
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
-        ++pos;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    int64_t value = 0;
-    for (; pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])); ++pos) {
-        value = value * 10 + (text[pos] - '0');
-        if (value > std::numeric_limits<int32_t>::max()) {
-            value = std::numeric_limits<int32_t>::max() + int64_t{negative ? 1 : 0};
-            break;
-        }
-    }
-    return static_cast<int32_t>(negative ? -value : value);
-}
 
 Fixture parseFixture(const std::string& text) {
     Fixture fixture;
@@ -54,8 +31,8 @@ Fixture parseFixture(const std::string& text) {
             const std::string tag = doc.tagNameAt(doc.childPos());
             if (tag == "IMG") {
                 window.images.push_back({doc.getChildAttribute("SRC"),
-                                         leadingNumber(doc.getChildAttribute("WIDTH")),
-                                         leadingNumber(doc.getChildAttribute("HEIGHT"))});
+                                         vx::leadingDecimal32(doc.getChildAttribute("WIDTH")),
+                                         vx::leadingDecimal32(doc.getChildAttribute("HEIGHT"))});
             } else if (tag == "A" || tag == "AREA") {
                 window.links.push_back({doc.getChildAttribute("HREF"), tag == "A"});
             }

@@ -49,7 +49,4 @@ struct Fixture {
 // Parses fixture text (ANSI bytes). An empty text is a valid fixture with no windows.
 Fixture parseFixture(const std::string& text);
 
-// The leading decimal number of a text, optionally signed, clamped to 32 bits; 0 when none.
-int32_t leadingNumber(const std::string& text);
-
 }  // namespace standin

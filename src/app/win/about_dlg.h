@@ -1,5 +1,5 @@
 #pragma once
-// The About box (dialog 100): the icon, the version text and "OK".
+// The About box (IDD_ABOUTBOX): the icon, the version text and "OK".
 
 #include "ui/dialog.h"
 

@@ -5,11 +5,15 @@
 #include <shellapi.h>
 
 #include "app/win/about_dlg.h"
+#include "app/win/vexaro_app.h"
 #include "base/file_system.h"
 #include "base/install_folder.h"
 #include "download/win/shell_windows.h"
+#include "history/win/history_frame.h"
 #include "resources/resource.h"
 #include "settings/win/settings_sheet.h"
+#include "settings/win/settings_store_win.h"
+#include "ui/controls.h"
 #include "ui/message_box.h"
 #include "ui/module.h"
 #include "ui/text.h"
@@ -27,23 +31,6 @@ constexpr DWORD kListStyles =
 void shellExecute(const char* verb, const std::string& target) {
     // The result is not examined: a folder that does not exist is the shell's to report.
     ShellExecuteA(nullptr, verb, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-std::string listItemText(HWND list, int row, int column) {
-    std::string text(260, '\0');
-    for (;;) {
-        LVITEMA item{};
-        item.iSubItem = column;
-        item.pszText = text.data();
-        item.cchTextMax = static_cast<int>(text.size());
-        const auto length = static_cast<size_t>(
-            SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
-        if (length + 1 < text.size()) {
-            text.resize(length);
-            return text;
-        }
-        text.assign(text.size() * 2, '\0');
-    }
 }
 
 void insertColumn(HWND list, int index, const std::string& heading, int width) {
@@ -70,7 +57,7 @@ CBrowserListDlg::CBrowserListDlg()
         LoadImageA(ui::resourceModule(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     DownloadSettings settings;
-    initSettings(settings, platformInstallEnvironment(), platformFileSystem());
+    initSettings(settings);
     settings_.set(std::move(settings));
 }
 
@@ -174,8 +161,8 @@ std::vector<WindowListRow> CBrowserListDlg::readRows(bool withTexts) const {
             static_cast<UINT>(SendMessageA(control, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK));
         row.checked = ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
         if (withTexts) {
-            row.title = listItemText(control, i, 0);
-            row.address = listItemText(control, i, 1);
+            row.title = ui::listItemText(control, i, 0);
+            row.address = ui::listItemText(control, i, 1);
         }
         rows.push_back(std::move(row));
     }
@@ -251,10 +238,13 @@ bool CBrowserListDlg::OnCommand(int id, int, HWND) {
             return true;
         }
         case IDC_VIEW_HISTORY:
+            if (CVexaroApp* app = CVexaroApp::current())
+                showHistoryFrame(app->historyFrame);
+            return true;
         case IDC_ADVANCED:
         case IDC_ALBUM:
         case ID_USER_MANUAL:
-            // The history browser, the advanced frame, the album and the manual are not part of
+            // The advanced frame, the album and the manual are not part of
             // this version: their buttons and entries do nothing yet.
             return true;
         default:
@@ -350,7 +340,8 @@ void CBrowserListDlg::openSaveFolder() {
 }
 
 void CBrowserListDlg::startDownloadFromCheckedRows() {
-    // Not ready: nothing happens; a worker still active: the session says so (message 110).
+    // Not ready: nothing happens; a worker still active: the session says so
+    // (IDS_WORKER_STILL_ACTIVE).
     downloads_.downloadNow(checkedAddresses(rows()));
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The main window of the window-list mode (dialog 102): the open browser windows that show a web
-// page, each with a check box, and the commands around them. "&Download Now" hands the checked
+// The main window of the window-list mode (IDD_VEXARO_DIALOG): the open browser windows that show a
+// web page, each with a check box, and the commands around them. "&Download Now" hands the checked
 // pages to a download session that runs while this window stays open.
 
 #include <windows.h>

@@ -11,6 +11,8 @@
 #include "download/win/download_dlg.h"
 #include "ui/message_box.h"
 
+namespace vx {
+
 namespace {
 CVexaroApp* g_current = nullptr;
 }
@@ -42,7 +44,7 @@ bool CVexaroApp::InitInstance() {
     // COM as a single-threaded apartment before any window exists.
     com_.emplace();
 
-    vx::mbcs::initFromSystemCodePage();
+    mbcs::initFromSystemCodePage();
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
@@ -51,14 +53,14 @@ bool CVexaroApp::InitInstance() {
     InitCommonControlsEx(&controls);
 
     const std::string commandLine = GetCommandLineA();
-    switch (vx::chooseRunMode(commandLine)) {
-        case vx::RunMode::AllWindows:
-            runDownloadWindow(true, vx::PageUrlList{});
+    switch (chooseRunMode(commandLine)) {
+        case RunMode::AllWindows:
+            runDownloadWindow(true, PageUrlList{});
             break;
-        case vx::RunMode::UrlList:
+        case RunMode::UrlList:
             runUrlListMode();
             break;
-        case vx::RunMode::WindowList:
+        case RunMode::WindowList:
             runMainWindow();
             break;
     }
@@ -67,8 +69,8 @@ bool CVexaroApp::InitInstance() {
 }
 
 void CVexaroApp::runUrlListMode() {
-    vx::UrlListResult list =
-        vx::loadUrlList(vx::platformFileSystem(), vx::platformInstallEnvironment().installFolder());
+    UrlListResult list =
+        loadUrlList(platformFileSystem(), platformInstallEnvironment().installFolder());
     if (!list.loaded()) {
         if (list.messageArgument.empty()) {
             ui::appMessageBoxId(list.messageId, MB_OK);
@@ -80,8 +82,8 @@ void CVexaroApp::runUrlListMode() {
     runDownloadWindow(false, list.pageUrls);
 }
 
-void CVexaroApp::runDownloadWindow(bool allWindows, const vx::PageUrlList& pageUrls) {
-    vx::CDownloadDlg dialog;
+void CVexaroApp::runDownloadWindow(bool allWindows, const PageUrlList& pageUrls) {
+    CDownloadDlg dialog;
     dialog.allWindows = allWindows ? 1 : 0;
     for (const std::string& address : pageUrls)
         dialog.pageUrls().appendPageUrl(address);
@@ -91,7 +93,7 @@ void CVexaroApp::runDownloadWindow(bool allWindows, const vx::PageUrlList& pageU
 }
 
 void CVexaroApp::runMainWindow() {
-    vx::CBrowserListDlg dialog;
+    CBrowserListDlg dialog;
     mainWindow = &dialog;
     dialog.DoModal();
     mainWindow = nullptr;
@@ -104,3 +106,5 @@ int CVexaroApp::ExitInstance() {
     // No message loop ran, so there is no quit code to pass on.
     return 0;
 }
+
+}  // namespace vx

@@ -11,6 +11,8 @@
 #include "ui/com.h"
 #include "ui/window_object.h"
 
+namespace vx {
+
 class CVexaroApp {
   public:
     CVexaroApp();
@@ -38,9 +40,11 @@ class CVexaroApp {
   private:
     void runUrlListMode();
     // The download window over `pageUrls` (every open browser window when `allWindows`).
-    void runDownloadWindow(bool allWindows, const vx::PageUrlList& pageUrls);
+    void runDownloadWindow(bool allWindows, const PageUrlList& pageUrls);
     // The main window with the list of browser windows.
     void runMainWindow();
 
     std::optional<ui::ComInit> com_;
 };
+
+}  // namespace vx

@@ -4,7 +4,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
-        CVexaroApp app;
+        vx::CVexaroApp app;
         return app.run();
     } catch (...) {
         // Nothing useful is left to show; end with a failure code instead of an abort.

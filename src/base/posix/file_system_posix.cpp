@@ -6,25 +6,30 @@
 #include <atomic>
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "base/file_system.h"
 
 namespace vx {
 
-
 namespace {
 
-bool writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+bool writeAll(int fd, const char* data, uint64_t size) {
+    uint64_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd, data + done, static_cast<size_t>(size - done));
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
-        done += static_cast<size_t>(n);
+        done += static_cast<uint64_t>(n);
     }
     return true;
+}
+
+bool writeAll(int fd, const std::string& bytes) {
+    return writeAll(fd, bytes.data(), bytes.size());
 }
 
 void setError(uint32_t* error, int code) {
@@ -90,10 +95,11 @@ bool appendWhole(const std::string& path, const std::string& bytes, uint32_t* er
 }
 
 class PosixFileSystem final : public FileSystem {
-public:
+  public:
     std::optional<std::string> readFile(const std::string& path) override {
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return std::nullopt;
+        if (fd < 0)
+            return std::nullopt;
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
@@ -104,11 +110,13 @@ public:
         for (;;) {
             ssize_t n = ::read(fd, chunk, sizeof chunk);
             if (n < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 ::close(fd);
                 return std::nullopt;
             }
-            if (n == 0) break;
+            if (n == 0)
+                break;
             bytes.append(chunk, static_cast<size_t>(n));
         }
         ::close(fd);
@@ -124,10 +132,13 @@ public:
     }
 
     bool createFolder(const std::string& path, uint32_t* error) override {
-        if (::mkdir(path.c_str(), 0755) == 0) return true;
+        if (::mkdir(path.c_str(), 0755) == 0)
+            return true;
         int err = errno;
-        if (err == EEXIST && isFolder(path)) return true;
-        if (error) *error = static_cast<uint32_t>(err);
+        if (err == EEXIST && isFolder(path))
+            return true;
+        if (error)
+            *error = static_cast<uint32_t>(err);
         return false;
     }
 
@@ -143,31 +154,69 @@ public:
 
     std::optional<uint64_t> fileSize(const std::string& path) override {
         struct stat st {};
-        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-        return static_cast<uint64_t>(st.st_size);
+        if (path.empty() || ::stat(path.c_str(), &st) != 0)
+            return std::nullopt;
+        return S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
     }
 
     bool removeFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
 
     std::vector<FolderEntry> listFolder(const std::string& path) override {
         std::vector<FolderEntry> entries;
-        DIR* dir = ::opendir(path.c_str());
-        if (!dir) return entries;
+        DIR* dir = ::opendir(path.empty() ? "." : path.c_str());
+        if (!dir)
+            return entries;
+        int dirFd = ::dirfd(dir);
         while (struct dirent* e = ::readdir(dir)) {
             std::string name = e->d_name;
-            if (name == "." || name == "..") continue;
+            if (name == "." || name == "..")
+                continue;
             FolderEntry entry;
-            entry.name = name;
+            entry.name = std::move(name);
             struct stat st {};
-            if (::stat(joinPath(path, name).c_str(), &st) == 0) {
+            if (::fstatat(dirFd, e->d_name, &st, 0) == 0) {
                 entry.isFolder = S_ISDIR(st.st_mode);
-                entry.size = entry.isFolder ? 0 : static_cast<uint64_t>(st.st_size);
+                entry.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
             }
             entries.push_back(std::move(entry));
         }
         ::closedir(dir);
         return entries;
     }
+
+    bool enterFolder(const std::string& folder) override {
+        return !folder.empty() && ::chdir(folder.c_str()) == 0;
+    }
+
+    std::string fullPath(const std::string& path) override {
+        if (!path.empty() && path.front() == '/')
+            return path;
+        std::vector<char> buffer(4096);
+        while (!::getcwd(buffer.data(), buffer.size())) {
+            if (errno != ERANGE)
+                return path;
+            buffer.resize(buffer.size() * 2);
+        }
+        std::string here = buffer.data();
+        return path.empty() ? here : joinPath(here, path);
+    }
+
+    CreateOutcome writeNewFile(const std::string& path, const char* data, uint64_t size) override {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return errno == EEXIST ? CreateOutcome::AlreadyExists : CreateOutcome::Failed;
+        bool ok = writeAll(fd, data, size);
+        if (::close(fd) != 0)
+            ok = false;
+        if (!ok) {
+            // The name was ours from the exclusive create, so removing it removes nothing else.
+            ::unlink(path.c_str());
+            return CreateOutcome::Failed;
+        }
+        return CreateOutcome::Created;
+    }
+
+    bool namesIgnoreCase() const override { return false; }
 };
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <direct.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -8,11 +9,10 @@
 
 namespace vx {
 
-
 namespace {
 
 class HandleGuard {
-public:
+  public:
     explicit HandleGuard(HANDLE h) : handle_(h) {}
     ~HandleGuard() { close(); }
     bool close() {
@@ -24,16 +24,16 @@ public:
     HandleGuard& operator=(const HandleGuard&) = delete;
     HANDLE get() const { return handle_; }
 
-private:
+  private:
     HANDLE handle_;
 };
 
-bool writeAll(HANDLE h, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+bool writeAll(HANDLE h, const char* data, uint64_t size) {
+    uint64_t done = 0;
+    while (done < size) {
+        DWORD chunk = static_cast<DWORD>(std::min<uint64_t>(size - done, 1u << 30));
         DWORD written = 0;
-        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr))
+        if (!WriteFile(h, data + done, chunk, &written, nullptr))
             return false;
         if (written == 0) {
             // Nothing written and nothing said: a write fault, not "completed successfully".
@@ -43,6 +43,10 @@ bool writeAll(HANDLE h, const std::string& bytes) {
         done += written;
     }
     return true;
+}
+
+bool writeAll(HANDLE h, const std::string& bytes) {
+    return writeAll(h, bytes.data(), bytes.size());
 }
 
 void setError(uint32_t* error, DWORD code) {
@@ -118,17 +122,20 @@ bool appendWhole(const std::string& path, const std::string& bytes, uint32_t* er
 }
 
 class Win32FileSystem final : public FileSystem {
-public:
+  public:
     std::optional<std::string> readFile(const std::string& path) override {
         HandleGuard file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.get() == INVALID_HANDLE_VALUE) return std::nullopt;
+        if (file.get() == INVALID_HANDLE_VALUE)
+            return std::nullopt;
         std::string bytes;
         char chunk[65536];
         for (;;) {
             DWORD read = 0;
-            if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) return std::nullopt;
-            if (read == 0) break;
+            if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr))
+                return std::nullopt;
+            if (read == 0)
+                break;
             bytes.append(chunk, read);
         }
         return bytes;
@@ -143,10 +150,13 @@ public:
     }
 
     bool createFolder(const std::string& path, uint32_t* error) override {
-        if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+        if (CreateDirectoryA(path.c_str(), nullptr))
+            return true;
         DWORD err = GetLastError();
-        if (err == ERROR_ALREADY_EXISTS && isFolder(path)) return true;
-        if (error) *error = err;
+        if (err == ERROR_ALREADY_EXISTS && isFolder(path))
+            return true;
+        if (error)
+            *error = err;
         return false;
     }
 
@@ -161,8 +171,10 @@ public:
 
     std::optional<uint64_t> fileSize(const std::string& path) override {
         WIN32_FILE_ATTRIBUTE_DATA data{};
-        if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+        if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+            return std::nullopt;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            return 0;
         return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
 
@@ -172,10 +184,12 @@ public:
         std::vector<FolderEntry> entries;
         WIN32_FIND_DATAA found{};
         HANDLE h = FindFirstFileA(joinPath(path, "*").c_str(), &found);
-        if (h == INVALID_HANDLE_VALUE) return entries;
+        if (h == INVALID_HANDLE_VALUE)
+            return entries;
         do {
             std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
+            if (name == "." || name == "..")
+                continue;
             FolderEntry entry;
             entry.name = name;
             entry.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -187,6 +201,49 @@ public:
         FindClose(h);
         return entries;
     }
+
+    bool enterFolder(const std::string& folder) override {
+        return !folder.empty() && _chdir(folder.c_str()) == 0;
+    }
+
+    std::string fullPath(const std::string& path) override {
+        const char* asked = path.empty() ? "." : path.c_str();
+        std::string full(MAX_PATH, '\0');
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            DWORD length =
+                GetFullPathNameA(asked, static_cast<DWORD>(full.size()), full.data(), nullptr);
+            if (length == 0)
+                return path;
+            if (length < full.size()) {
+                full.resize(length);
+                return full;
+            }
+            full.assign(length, '\0');
+        }
+        return path;
+    }
+
+    CreateOutcome writeNewFile(const std::string& path, const char* data, uint64_t size) override {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            DWORD error = GetLastError();
+            return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+                       ? CreateOutcome::AlreadyExists
+                       : CreateOutcome::Failed;
+        }
+        bool ok = writeAll(file, data, size);
+        if (!CloseHandle(file))
+            ok = false;
+        if (!ok) {
+            // CREATE_NEW made the file ours, so removing it removes nothing else.
+            DeleteFileA(path.c_str());
+            return CreateOutcome::Failed;
+        }
+        return CreateOutcome::Created;
+    }
+
+    bool namesIgnoreCase() const override { return true; }
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "download/http_client.h"
+#include "download/posix/http_protocol.h"
 
 namespace vx {
 

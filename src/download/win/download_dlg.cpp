@@ -26,7 +26,7 @@ CDownloadDlg::CDownloadDlg(HWND parent, const DownloadSettings& settings)
       parent_(parent),
       session_(SessionHost::DownloadWindow, settingsOf(settings_), nullptr),
       sink_(settings_),
-      worker_(session_, sink_, settings_, nullptr) {
+      worker_(session_, sink_) {
     settings_.set(settings);
 }
 
@@ -85,7 +85,7 @@ void CDownloadDlg::OnCancel() {
 
 void CDownloadDlg::cancelAll() {
     HWND window = hwnd();
-    session_.cancelAll([window] { return confirmCancelAll(window); });
+    session_.cancelAll([this, window] { return confirmCancelAll(session_, window); });
 }
 
 void CDownloadDlg::onCloseTimer() {

@@ -1,5 +1,5 @@
 #pragma once
-// The download window of the command-line modes (dialog 190): it is its own progress window and
+// The download window of the command-line modes (IDD_DOWNLOAD): it is its own progress window and
 // owns the whole session. "/all" fills its page list from every open browser window; "/current"
 // hands over the list read from cacheurl.xml. When the window closes, the program ends.
 

@@ -1,6 +1,6 @@
 #pragma once
-// The main window's progress window (dialog 129): modeless, owned by the main window, hidden
-// between sessions and reused by each of them. Its buttons act on the main window's session.
+// The main window's progress window (IDD_DOWNLOAD_PROGRESS): modeless, owned by the main window,
+// hidden between sessions and reused by each of them. Its buttons act on the main window's session.
 
 #include <windows.h>
 

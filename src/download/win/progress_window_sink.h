@@ -13,14 +13,13 @@
 #include <string>
 
 #include "download/job_model.h"
-#include "download/progress_sink.h"
 #include "download/session.h"
 
 namespace vx {
 
 class SharedDownloadSettings;
 
-class ProgressWindowSink final : public ProgressSink, public SessionWindow {
+class ProgressWindowSink final : public SessionWindow {
   public:
     // `settings` is the host's record, which the settings sheet edits.
     explicit ProgressWindowSink(SharedDownloadSettings& settings) : settings_(settings) {}
@@ -37,7 +36,8 @@ class ProgressWindowSink final : public ProgressSink, public SessionWindow {
 
     // The texts as the worker last set them; the window reads them on WM_DOWNLOAD_REFRESH.
     ProgressTexts texts() const { return texts_.snapshot(); }
-    // Copies `texts` into the controls 1007, 1008, 1011 and 1010 of `dialog` (window thread).
+    // Copies `texts` into IDC_DOWNLOAD_FROM, IDC_DOWNLOAD_FILE, IDC_DOWNLOAD_SIZE and
+    // IDC_DOWNLOAD_PERCENT of `dialog` (window thread).
     static void applyTexts(HWND dialog, const ProgressTexts& texts);
     // The window's side, on its own thread: WM_DOWNLOAD_REFRESH (wParam 1: now, whatever the
     // pace) and the pacing timer. True when `msg` was one of them.
@@ -47,7 +47,7 @@ class ProgressWindowSink final : public ProgressSink, public SessionWindow {
     // a pass of many small files does not spend its time painting.
     void refresh(HWND dialog, bool now = false);
 
-    // ProgressSink and SessionWindow
+    // SessionWindow
     void setCaption(const std::string& text) override;
     void showTexts(const ProgressTexts& texts) override;
     void setBarRange(uint64_t total) override;

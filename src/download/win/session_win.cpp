@@ -5,7 +5,6 @@
 #include "base/string_table.h"
 #include "download/file_pass.h"
 #include "download/http_client.h"
-#include "download/local_files.h"
 #include "download/url_cache.h"
 #include "download/win/download_progress_dlg.h"
 #include "download/win/shell_windows.h"
@@ -15,7 +14,6 @@
 #include "ui/com.h"
 #include "ui/message_box.h"
 #include "ui/module.h"
-#include "ui/text.h"
 
 namespace vx {
 
@@ -32,17 +30,15 @@ BOOL CALLBACK closeDialogOfWorker(HWND window, LPARAM) {
 
 }  // namespace
 
-bool confirmCancelAll(HWND progressWindow) {
-    if (progressWindow &&
-        ui::windowText(GetDlgItem(progressWindow, IDCANCEL)) == ui::loadString(IDS_BUTTON_OK))
+bool confirmCancelAll(const DownloadSession& session, HWND progressWindow) {
+    if (session.over())
         return true;
     return ui::appMessageBox(ui::loadString(IDS_CONFIRM_CANCEL_ALL), MB_YESNO, progressWindow) ==
            IDYES;
 }
 
-SessionWorker::SessionWorker(DownloadSession& session, ProgressWindowSink& sink,
-                             SharedDownloadSettings& settings, CHistoryStore* history)
-    : session_(session), sink_(sink), settings_(settings), history_(history) {}
+SessionWorker::SessionWorker(DownloadSession& session, ProgressWindowSink& sink)
+    : session_(session), sink_(sink) {}
 
 SessionWorker::~SessionWorker() {
     stopAndJoin();
@@ -73,14 +69,7 @@ void SessionWorker::body() {
             return factory_();
         return createShellWindowSource();
     };
-    services.runFilePass = [this](const MediaUrlList& mediaUrls) {
-        const FilePassHost host = session_.host() == SessionHost::DownloadWindow
-                                      ? FilePassHost::DownloadWindow
-                                      : FilePassHost::MainWindow;
-        FilePass pass(host, settingsOf(settings_), session_.flags(), history_,
-                      platformFilePassPorts(sink_));
-        pass.run(mediaUrls);
-    };
+    services.filePassPorts = [](ProgressSink& sink) { return platformFilePassPorts(sink); };
     session_.runWorker(sink_, services);
 }
 
@@ -115,7 +104,7 @@ MainWindowSession::MainWindowSession(SharedDownloadSettings& settings,
       history_(std::make_unique<CHistoryStore>(environment, files)),
       session_(SessionHost::MainWindow, settingsOf(settings), history_.get()),
       sink_(settings),
-      worker_(session_, sink_, settings, history_.get()) {}
+      worker_(session_, sink_) {}
 
 MainWindowSession::~MainWindowSession() {
     shutdown();
@@ -181,7 +170,8 @@ MainWindowSession::StartResult MainWindowSession::downloadNow(
 
 void MainWindowSession::cancelAll() {
     HWND window = progress_ && progress_->hasWindow() ? progress_->hwnd() : mainWindow_;
-    bool confirmed = session_.cancelAll([window] { return confirmCancelAll(window); });
+    bool confirmed =
+        session_.cancelAll([this, window] { return confirmCancelAll(session_, window); });
     if (!confirmed)
         return;
     if (HWND button = downloadNowButton())

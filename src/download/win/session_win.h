@@ -25,10 +25,10 @@ class CHistoryStore;
 class FileSystem;
 class InstallEnvironment;
 
-// The "Cancel &All" question of `progressWindow`, owned by it. Once its button 2 reads "OK" the
-// session is over in the user's eyes, though the worker may not have cleared `running` yet:
-// then nothing is asked.
-bool confirmCancelAll(HWND progressWindow);
+// The "Cancel &All" question of `session`, owned by its progress window. Once the session is over
+// in the user's eyes (button 2 reads "OK"), though the worker may not have cleared `running`
+// yet, nothing is asked.
+bool confirmCancelAll(const DownloadSession& session, HWND progressWindow);
 
 // One worker thread of a host. The host starts it, and stops and joins it before its windows
 // go; while it waits it serves the messages the worker sends, and closes the message boxes or
@@ -39,10 +39,8 @@ class SessionWorker {
     // initialised there. By default the shell's window collection.
     using WindowSourceFactory = std::function<std::unique_ptr<BrowserWindowSource>()>;
 
-    // `settings` and `history` (null in the download window) belong to the host; all of them
-    // must outlive this object.
-    SessionWorker(DownloadSession& session, ProgressWindowSink& sink,
-                  SharedDownloadSettings& settings, CHistoryStore* history);
+    // Both belong to the host and must outlive this object.
+    SessionWorker(DownloadSession& session, ProgressWindowSink& sink);
     // Stops and joins a worker still running.
     ~SessionWorker();
     SessionWorker(const SessionWorker&) = delete;
@@ -66,16 +64,14 @@ class SessionWorker {
 
     DownloadSession& session_;
     ProgressWindowSink& sink_;
-    SharedDownloadSettings& settings_;
-    CHistoryStore* history_;
     WindowSourceFactory factory_;
     std::atomic<DWORD> workerThreadId_{0};
     ui::WorkerThread thread_;
 };
 
 // The main window's download state: its page list and flags, its history store, its modeless
-// progress window (dialog 129) and the worker. CBrowserListDlg owns one, declared after its
-// settings record (a SharedDownloadSettings: the worker reads it, and opens the settings sheet
+// progress window (IDD_DOWNLOAD_PROGRESS) and the worker. CBrowserListDlg owns one, declared after
+// its settings record (a SharedDownloadSettings: the worker reads it, and opens the settings sheet
 // over it when the save folder is missing) so that it is destroyed (and its worker joined)
 // first, and calls:
 //   OnInitDialog:      initEngine(hwnd, createOwnCollection) — false leaves the window not ready
@@ -102,7 +98,7 @@ class MainWindowSession {
 
     enum class StartResult {
         NotReady,      // the engine is not ready: nothing happens
-        WorkerActive,  // a worker is still active: message 110 was shown
+        WorkerActive,  // a worker is still active: IDS_WORKER_STILL_ACTIVE was shown
         Started,       // a session runs over the checked pages
         Failed,        // no thread could be started; the state is as before
     };

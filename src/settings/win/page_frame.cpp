@@ -25,41 +25,24 @@ void fillSolid(HDC dc, const RECT& rect, COLORREF color) {
 
 }  // namespace
 
-const char* PageFrame::registeredClass() {
-    static const bool registered = [] {
-        WNDCLASSA wc{};
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = &PageFrame::windowProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kFrameClass;
-        return RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
-    return registered ? kFrameClass : nullptr;
-}
-
 PageFrame::~PageFrame() {
     destroy();
 }
 
 bool PageFrame::create(HWND parent, const RECT& rect, bool showCaption, int captionHeight) {
-    if (hwnd_ || !registeredClass())
+    if (hwnd_ || !registerClass(kFrameClass, CS_HREDRAW | CS_VREDRAW,
+                                reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
         return false;
     showCaption_ = showCaption;
     captionHeight_ = captionHeight;
     // Clipping the siblings keeps the frame from painting over the page inside it.
-    HWND window = CreateWindowExA(
-        0, kFrameClass, kFrameName, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, rect.left, rect.top,
-        rect.right - rect.left, rect.bottom - rect.top, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlId)), GetModuleHandleA(nullptr), this);
-    return window != nullptr && hwnd_ == window;
+    return createWindow(0, kFrameClass, kFrameName, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
+                        rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlId)));
 }
 
 void PageFrame::destroy() {
-    if (hwnd_)
-        DestroyWindow(hwnd_);
-    hwnd_ = nullptr;
+    destroyWindow();
 }
 
 void PageFrame::setThemeLibrary(const ThemeLibrary& library) {
@@ -207,35 +190,20 @@ void PageFrame::onPaint() {
     EndPaint(hwnd_, &ps);
 }
 
-LRESULT CALLBACK PageFrame::windowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lp);
-        auto* self = static_cast<PageFrame*>(create->lpCreateParams);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        if (self)
-            self->hwnd_ = window;
-        return DefWindowProcA(window, msg, wp, lp);
-    }
-    auto* self = reinterpret_cast<PageFrame*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self || self->hwnd_ != window)
-        return DefWindowProcA(window, msg, wp, lp);
+bool PageFrame::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
     switch (msg) {
         case WM_ERASEBKGND:
-            return 1;
+            result = 1;
+            return true;
         case WM_PAINT:
-            self->onPaint();
-            return 0;
+            onPaint();
+            return true;
         case WM_PRINTCLIENT:
-            self->paint(reinterpret_cast<HDC>(wp));
-            return 0;
-        case WM_NCDESTROY:
-            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-            self->hwnd_ = nullptr;
-            break;
+            paint(reinterpret_cast<HDC>(wp));
+            return true;
         default:
-            break;
+            return false;
     }
-    return DefWindowProcA(window, msg, wp, lp);
 }
 
 }  // namespace vx

@@ -8,13 +8,13 @@
 
 #include <string>
 
-#include "ui/window_object.h"
+#include "ui/window.h"
 
 namespace vx {
 
 class ThemeLibrary;
 
-class PageFrame : public ui::WindowObject {
+class PageFrame : public ui::Window {
   public:
     static constexpr int kControlId = 0xFFFF;
 
@@ -42,9 +42,10 @@ class PageFrame : public ui::WindowObject {
     // Draws the whole frame into `dc` (client coordinates).
     void paint(HDC dc) const;
 
+  protected:
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
   private:
-    static LRESULT CALLBACK windowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
-    static const char* registeredClass();
     // The area inside the background, as the theme (or the classic look) defines it.
     RECT contentRect(HDC dc) const;
     void paintCaption(HDC dc, const RECT& bar) const;

@@ -3,9 +3,8 @@
 #include <shlobj.h>
 
 #include "base/file_system.h"
-#include "base/install_folder.h"
 #include "base/fixed_text.h"
-#include "resource.h"
+#include "resources/resource.h"
 #include "settings/win/resolution_list_dialog.h"
 #include "ui/com.h"
 #include "ui/message_box.h"
@@ -244,8 +243,7 @@ void CPropPageDownloadSet::editResolutionList() {
 
 void CPropPageDownloadSet::showError(uint32_t code) const {
     // The system's text in the "Error" box, owned by the sheet so that it cannot be used meanwhile.
-    if (std::optional<std::string> text = ui::systemErrorText(code))
-        MessageBoxA(sheetWindow(), text->c_str(), "Error", MB_ICONINFORMATION | MB_OK);
+    ui::systemErrorBox(code, sheetWindow());
 }
 
 void CPropPageDownloadSet::showPage() {
@@ -283,15 +281,11 @@ bool CPropPageDownloadSet::OnApply() {
 
     applyPageValues(*settings_, values);
     uint32_t error = 0;
-    if (commit_) {
-        bool saved = commit_(*settings_, &error);
-        // The merged record may hold what another sheet applied meanwhile.
-        showValues(pageValuesFor(*settings_));
-        if (!saved)
-            showError(error);
-    } else if (!saveSettings(*settings_, platformInstallEnvironment(), files, &error)) {
+    bool saved = commit_ && commit_(*settings_, &error);
+    // The merged record may hold what another sheet applied meanwhile.
+    showValues(pageValuesFor(*settings_));
+    if (!saved)
         showError(error);
-    }
     return true;
 }
 

@@ -12,9 +12,9 @@
 
 namespace vx {
 
-// What Apply does with the page's record instead of saving it as it is: merges it into a record
-// that others share, leaves the merged record in `edited`, and saves that. False, with the file
-// error in `error`, when it could not be saved.
+// What Apply does with the page's record: saves it, or merges it into a record that others share,
+// leaves the merged record in `edited`, and saves that. False, with the file error in `error`,
+// when it could not be saved.
 using SettingsCommit = std::function<bool(DownloadSettings& edited, uint32_t* error)>;
 
 class CPropPageDownloadSet : public ui::PropertyPage {
@@ -27,7 +27,7 @@ class CPropPageDownloadSet : public ui::PropertyPage {
     // The record to edit, before the sheet is shown; null leaves the page's record unchanged.
     void setSettings(DownloadSettings* settings);
     DownloadSettings* settings() const { return settings_; }
-    // Replaces the plain save of Apply; set before the sheet is shown.
+    // How Apply saves; set before the sheet is shown (the sheet always sets one).
     void setCommit(SettingsCommit commit) { commit_ = std::move(commit); }
 
     // The values the controls hold now.

@@ -1,6 +1,6 @@
 #include "settings/win/prop_page_general.h"
 
-#include "resource.h"
+#include "resources/resource.h"
 #include "settings/win/toolbar_button_win.h"
 #include "ui/message_box.h"
 

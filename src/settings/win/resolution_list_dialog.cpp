@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "resource.h"
+#include "resources/resource.h"
 #include "ui/message_box.h"
 
 namespace vx {

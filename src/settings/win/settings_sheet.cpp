@@ -1,8 +1,8 @@
 #include "settings/win/settings_sheet.h"
 
-#include "resource.h"
 #include "base/file_system.h"
 #include "base/install_folder.h"
+#include "resources/resource.h"
 #include "ui/module.h"
 
 namespace vx {
@@ -23,6 +23,12 @@ SettingsSheet::SettingsSheet(DownloadSettings& settings, HWND owner, SettingsCom
     downloadPage_.setIcon(downloadIcon_);
     downloadPage_.setHelpButton(false);
     downloadPage_.setSettings(&settings);
+    if (!commit) {
+        // A record of its own: Apply saves it as it is.
+        commit = [](DownloadSettings& edited, uint32_t* error) {
+            return saveSettings(edited, platformInstallEnvironment(), platformFileSystem(), error);
+        };
+    }
     downloadPage_.setCommit(std::move(commit));
     generalPage_.setIcon(generalIcon_);
     generalPage_.setHelpButton(false);

@@ -14,12 +14,8 @@ bool saveSettings(const DownloadSettings& settings) {
     uint32_t error = 0;
     if (saveSettings(settings, platformInstallEnvironment(), platformFileSystem(), &error))
         return true;
-    reportSettingsSaveError(error);
-    return false;
-}
-
-void reportSettingsSaveError(uint32_t error) {
     ui::systemErrorBox(error);
+    return false;
 }
 
 }  // namespace vx

@@ -15,7 +15,4 @@ void initSettings(DownloadSettings& settings);
 // error and returns false; the record keeps its values.
 bool saveSettings(const DownloadSettings& settings);
 
-// The box for a failed save: the system's text for `error`, nothing when the system has none.
-void reportSettingsSaveError(uint32_t error);
-
 }  // namespace vx

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "ui/controls.h"
+
 namespace vx {
 
 namespace {
@@ -11,18 +13,6 @@ RECT childRect(HWND child, HWND parent) {
     GetWindowRect(child, &rect);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
-}
-
-std::string itemText(HWND tree, HTREEITEM item) {
-    char buffer[1024] = {};
-    TVITEMA data{};
-    data.mask = TVIF_TEXT | TVIF_HANDLE;
-    data.hItem = item;
-    data.pszText = buffer;
-    data.cchTextMax = sizeof buffer;
-    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data)))
-        return {};
-    return buffer;
 }
 
 int itemImage(HWND tree, HTREEITEM item) {
@@ -398,7 +388,7 @@ bool CTreePropSheet::onSelectionChanging(HTREEITEM item) {
 void CTreePropSheet::onSelectionChanged(HTREEITEM item) {
     if (!item || !tree_)
         return;
-    frame_.setCaption(itemText(tree_, item), treeImageList(),
+    frame_.setCaption(ui::treeItemText(tree_, item), treeImageList(),
                       treeImageList() ? itemImage(tree_, item) : -1);
     if (GetFocus() != tree_ && IsWindowVisible(tree_))
         SetFocus(tree_);

@@ -86,7 +86,7 @@ ULONG STDMETHODCALLTYPE CQuentaBar::Release() {
     return controlling_->Release();
 }
 
-// ---- IDispatch, from the registered type library ----
+// IDispatch, from the registered type library.
 
 HRESULT CQuentaBar::typeInfo(LCID locale, ITypeInfo** info) {
     if (!typeInfo_) {
@@ -141,7 +141,7 @@ HRESULT STDMETHODCALLTYPE CQuentaBar::Invoke(DISPID id, REFIID riid, LCID locale
                         argumentError);
 }
 
-// ---- IOleWindow, IDockingWindow, IDeskBand ----
+// IOleWindow, IDockingWindow, IDeskBand.
 
 HRESULT STDMETHODCALLTYPE CQuentaBar::GetWindow(HWND* window) {
     if (window == nullptr)
@@ -194,7 +194,7 @@ HRESULT STDMETHODCALLTYPE CQuentaBar::GetBandInfo(DWORD bandId, DWORD viewMode,
     return S_OK;
 }
 
-// ---- IObjectWithSite ----
+// IObjectWithSite.
 
 HRESULT STDMETHODCALLTYPE CQuentaBar::SetSite(IUnknown* site) {
     bandWindow_.toolbar().setBrowser(nullptr);
@@ -244,7 +244,7 @@ HRESULT STDMETHODCALLTYPE CQuentaBar::GetSite(REFIID riid, void** out) {
     return site_->QueryInterface(riid, out);
 }
 
-// ---- IPersist, IPersistStream: nothing to keep ----
+// IPersist, IPersistStream: nothing to keep.
 
 HRESULT STDMETHODCALLTYPE CQuentaBar::GetClassID(CLSID* clsid) {
     if (clsid == nullptr)

@@ -1,0 +1,35 @@
+#pragma once
+// ASCII-only text rules of the protocols the engine speaks: letter case and blanks fold as the
+// protocol says, whatever the system code page.
+
+#include <cstddef>
+#include <string_view>
+
+namespace vx {
+
+// Equal when they differ at most in the case of ASCII letters.
+inline bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y + 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// Without the spaces and tabs at either end.
+inline std::string_view trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace vx
