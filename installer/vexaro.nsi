@@ -150,23 +150,6 @@ Section "Vexaro" SecMain
   ; No trailing backslash: the band appends "\Vexaro.exe" and "\cacheurl.xml" itself.
   WriteRegStr HKCU "${PRODUCT_KEY}" "InstallPath" "$INSTDIR"
 
-  ClearErrors
-  RegDLL "$INSTDIR\Quenta.dll"
-  ${If} ${Errors}
-    MessageBox MB_OK|MB_ICONSTOP "The browser toolbar (Quenta.dll) could not be registered." /SD IDOK
-    SetErrorLevel 2
-    Abort
-  ${EndIf}
-!ifdef HAVE_ALBUM
-  ClearErrors
-  RegDLL "$INSTDIR\${ALBUM_DLL}"
-  ${If} ${Errors}
-    MessageBox MB_OK|MB_ICONSTOP "The album component (${ALBUM_DLL}) could not be registered." /SD IDOK
-    SetErrorLevel 2
-    Abort
-  ${EndIf}
-!endif
-
   CreateDirectory "$SMPROGRAMS\Vexaro"
   CreateShortcut "$SMPROGRAMS\Vexaro\Vexaro.lnk" "$INSTDIR\Vexaro.exe"
 !ifdef HAVE_MANUAL
@@ -184,6 +167,25 @@ Section "Vexaro" SecMain
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+
+  ; Registered last: when a server refuses, what is installed so far can be removed through
+  ; the uninstall entry above.
+  ClearErrors
+  RegDLL "$INSTDIR\Quenta.dll"
+  ${If} ${Errors}
+    MessageBox MB_OK|MB_ICONSTOP "The browser toolbar (Quenta.dll) could not be registered." /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+!ifdef HAVE_ALBUM
+  ClearErrors
+  RegDLL "$INSTDIR\${ALBUM_DLL}"
+  ${If} ${Errors}
+    MessageBox MB_OK|MB_ICONSTOP "The album component (${ALBUM_DLL}) could not be registered." /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+!endif
 SectionEnd
 
 ; Only what setup wrote goes. The save folder (by default "Download" in this folder) and the

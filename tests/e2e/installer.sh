@@ -50,7 +50,7 @@ reg_key_exists() { wine reg query "$1" >"$out" 2>&1; }
 expect_value() {  # key, value name, expected data
   local got
   got=$(reg_value "$1" "$2") || fail "$1 has no value \"$2\": $(tr -d '\r' <"$out")"
-  [ "$got" = "$3" ] || fail "$1 $2 is \"$got\" instead of \"$3\""
+  [ "$got" = "$3" ] || fail "$1 $2 is \"$got\" instead of \"$3\": $(tr -d '\r' <"$out")"
 }
 expect_no_key() { ! reg_key_exists "$1" || fail "$1 is still there: $(tr -d '\r' <"$out")"; }
 
@@ -88,6 +88,8 @@ shipped=(Vexaro.exe Quenta.dll uninstall.exe)
 # The manual and the album component ship once the tree builds them (installer/build).
 album_dll=ThumbnailCreator.dll
 album=0
+album_progid='HKCR\ThumbnailCreator.Thumbnail'
+album_clsid=
 [ ! -f "$bin/$album_dll" ] || { album=1; shipped+=("$album_dll"); }
 
 programs=$(unix_of "$(windows_env APPDATA)")/Microsoft/Windows/Start\ Menu/Programs/Vexaro
@@ -107,8 +109,12 @@ check_installed() {
   expect_value 'HKCR\Quenta.QuentaBar\CLSID' '' "$clsid"
   reg_key_exists "HKCR\\TypeLib\\$typelib" || fail "the type library is not registered"
   reg_value "$toolbar_key" "$clsid" >/dev/null || fail "the browser toolbar entry is missing"
-  [ "$album" = 0 ] || reg_key_exists 'HKCR\ThumbnailCreator.Thumbnail' ||
-    fail "the album component is not registered"
+  if [ "$album" = 1 ]; then
+    # Registered by its own DllRegisterServer: its class leads to the installed copy.
+    album_clsid=$(reg_value "$album_progid\\CLSID" '') ||
+      fail "the album component is not registered: $(tr -d '\r' <"$out")"
+    expect_value "HKCR\\CLSID\\$album_clsid\\InprocServer32" '' "$folder\\$album_dll"
+  fi
   expect_value "$uninstall_key" DisplayName Vexaro
   expect_value "$uninstall_key" DisplayVersion 1.2.0
   expect_value "$uninstall_key" Publisher Norlume
@@ -141,7 +147,12 @@ check_uninstalled() {
   expect_no_key 'HKCR\Quenta.QuentaBar.1'
   expect_no_key "HKCR\\TypeLib\\$typelib"
   ! reg_value "$toolbar_key" "$clsid" >/dev/null || fail "the browser toolbar entry is still there"
-  [ "$album" = 0 ] || expect_no_key 'HKCR\ThumbnailCreator.Thumbnail'
+  if [ "$album" = 1 ]; then
+    # Its DllUnregisterServer also removes what it wrote among the user's own classes.
+    expect_no_key "$album_progid"
+    expect_no_key "HKCU\\Software\\Classes\\${album_progid#HKCR\\}"
+    expect_no_key "HKCR\\CLSID\\$album_clsid"
+  fi
 }
 
 # ---- a silent install into the default folder ----
