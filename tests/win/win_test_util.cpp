@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "base/install_folder.h"
+#include "support/fake_browser.h"
 #include "ui/dialog.h"
 #include "ui/module.h"
 #include "ui/text.h"
@@ -400,6 +401,22 @@ DialogTemplate& DialogTemplate::label(int id, const std::string& text, short x, 
 
 const DLGTEMPLATE* DialogTemplate::get() const {
     return reinterpret_cast<const DLGTEMPLATE*>(data_.data());
+}
+
+std::string pageFixture(const std::string& pageUrl, const std::vector<std::string>& images,
+                        const std::vector<std::string>& links) {
+    std::string xml = "<BROWSER>\n<WINDOW TITLE=\"Page\" URL=\"" + pageUrl + "\" KIND=\"html\">\n";
+    for (const auto& src : images)
+        xml += "<IMG SRC=\"" + src + "\" WIDTH=\"10\" HEIGHT=\"10\"/>\n";
+    for (const auto& href : links)
+        xml += "<A HREF=\"" + href + "\"/>\n";
+    return xml + "</WINDOW>\n</BROWSER>\n";
+}
+
+std::unique_ptr<vx::BrowserWindowSource> Gate::heldBrowser() const {
+    auto browser = std::make_unique<vx::test::FakeBrowser>();
+    browser->beforeWindowCount = [event = event_] { WaitForSingleObject(event, INFINITE); };
+    return browser;
 }
 
 std::string besideTestProgram(const std::string& name) {

@@ -8,12 +8,15 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "download/browser_port.h"
 
 namespace wintest {
 
@@ -165,6 +168,29 @@ class ProgramFolderFile {
 class StandinWindows : public ProgramFolderFile {
   public:
     StandinWindows() : ProgramFolderFile("standin-windows.xml") {}
+};
+
+// A standin-windows.xml with one HTML window on `pageUrl` showing `images` (10x10) and `links`.
+std::string pageFixture(const std::string& pageUrl, const std::vector<std::string>& images,
+                        const std::vector<std::string>& links);
+
+// An event that holds a worker until the test opens it; opened at the latest when it goes.
+class Gate {
+  public:
+    Gate() : event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Gate() {
+        open();
+        CloseHandle(event_);
+    }
+    Gate(const Gate&) = delete;
+    Gate& operator=(const Gate&) = delete;
+    void open() { SetEvent(event_); }
+    // A browser window collection with no windows whose count waits for the gate, so that the
+    // worker is held in its collection phase for as long as a test needs.
+    std::unique_ptr<vx::BrowserWindowSource> heldBrowser() const;
+
+  private:
+    HANDLE event_;
 };
 
 // Helpers for a thread that plays the user while another thread runs the windows: they never
