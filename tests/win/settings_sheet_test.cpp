@@ -1158,35 +1158,11 @@ class ToolbarKeyGuard {
 };
 
 bool keyExists(const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return wintest::keyExists(HKEY_LOCAL_MACHINE, path);
 }
 
-struct StoredValue {
-    DWORD type = 0;
-    std::string bytes;  // as stored, terminating zero included
-};
-
-std::optional<StoredValue> readValue(const char* name) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vx::kToolbarButtonKey, 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    StoredValue value;
-    DWORD size = 0;
-    LONG status = RegQueryValueExA(key, name, nullptr, &value.type, nullptr, &size);
-    if (status == ERROR_SUCCESS) {
-        value.bytes.resize(size);
-        status = RegQueryValueExA(key, name, nullptr, &value.type,
-                                  reinterpret_cast<BYTE*>(value.bytes.data()), &size);
-    }
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS)
-        return std::nullopt;
-    return value;
+std::optional<wintest::StoredValue> readValue(const char* name) {
+    return wintest::readStoredValue(HKEY_LOCAL_MACHINE, vx::kToolbarButtonKey, name);
 }
 
 std::vector<std::string> valueNames() {

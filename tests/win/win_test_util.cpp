@@ -117,6 +117,33 @@ std::optional<std::string> TempFolder::read(const std::string& name) const {
     return bytes;
 }
 
+std::optional<StoredValue> readStoredValue(HKEY root, const std::string& key, const char* name) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+        return std::nullopt;
+    StoredValue value;
+    DWORD size = 0;
+    LONG rc = RegQueryValueExA(h, name, nullptr, &value.type, nullptr, &size);
+    if (rc == ERROR_SUCCESS) {
+        value.bytes.resize(size);
+        rc = RegQueryValueExA(h, name, nullptr, &value.type,
+                              reinterpret_cast<BYTE*>(value.bytes.data()), &size);
+        value.bytes.resize(size);
+    }
+    RegCloseKey(h);
+    if (rc != ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+bool keyExists(HKEY root, const std::string& key) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(h);
+    return true;
+}
+
 RegistryValueGuard::RegistryValueGuard(HKEY root, std::string subKey, std::string valueName)
     : root_(root), subKey_(std::move(subKey)), valueName_(std::move(valueName)) {
     HKEY key = nullptr;

@@ -81,6 +81,14 @@ class RegistryValueGuard {
     std::vector<BYTE> data_;
 };
 
+// A registry value as stored: its type and its bytes (a string's terminating zero included).
+struct StoredValue {
+    DWORD type = 0;
+    std::string bytes;
+};
+std::optional<StoredValue> readStoredValue(HKEY root, const std::string& key, const char* name);
+bool keyExists(HKEY root, const std::string& key);
+
 // A dialog template in memory (DLGTEMPLATE with its items), positions in dialog units.
 class DialogTemplate {
   public:

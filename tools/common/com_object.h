@@ -9,13 +9,14 @@
 #include <climits>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace standin {
 
 // An object whose interfaces are all one chain, `Base` (a stub class of not_implemented.h or an
-// interface): it answers IUnknown, IDispatch and the interfaces `answers` names, and deletes
-// itself at its last Release.
+// interface): it answers IUnknown, IDispatch when the chain holds it, and the interfaces
+// `answers` names, and deletes itself at its last Release.
 template <class Base>
 class ComObject : public Base {
   public:
@@ -28,7 +29,8 @@ class ComObject : public Base {
         if (out == nullptr)
             return E_POINTER;
         *out = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch && !answers(riid))
+        const bool dispatch = std::is_base_of_v<IDispatch, Base> && riid == IID_IDispatch;
+        if (riid != IID_IUnknown && !dispatch && !answers(riid))
             return E_NOINTERFACE;
         *out = static_cast<Base*>(this);
         AddRef();

@@ -196,6 +196,24 @@ void press(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+HWND visibleChildOfClass(HWND parent, const std::string& className) {
+    struct Search {
+        const std::string& name;
+        HWND found;
+    } search{className, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (robot::className(child) != s->name || !IsWindowVisible(child))
+                return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND boxOwnedBy(HWND owner) {
     struct Search {
         HWND owner;

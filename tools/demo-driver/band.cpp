@@ -26,21 +26,6 @@ HWND findFrame(const std::string& caption) {
     return window && IsWindowVisible(window) ? window : nullptr;
 }
 
-HWND findToolbar(HWND frame) {
-    HWND found = nullptr;
-    EnumChildWindows(
-        frame,
-        [](HWND child, LPARAM param) -> BOOL {
-            if (robot::className(child) == kToolbarClassName && IsWindowVisible(child)) {
-                *reinterpret_cast<HWND*>(param) = child;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // The open pop-up menu of the thread that runs `frame`.
 HWND findMenu(HWND frame) {
     const DWORD thread = GetWindowThreadProcessId(frame, nullptr);
@@ -62,7 +47,10 @@ void key(HWND window, WPARAM code) {
 int playBand(const BandPlay& play) {
     const auto deadline = Clock::now() + std::chrono::seconds(play.timeoutSeconds);
     HWND frame = waitForWindow(deadline, [&] { return findFrame(play.caption); });
-    HWND toolbar = frame ? waitForWindow(deadline, [&] { return findToolbar(frame); }) : nullptr;
+    HWND toolbar =
+        frame ? waitForWindow(deadline,
+                              [&] { return robot::visibleChildOfClass(frame, kToolbarClassName); })
+              : nullptr;
     if (!toolbar) {
         std::fprintf(stderr, "demo-driver: no browser window \"%s\" with a band within %d s\n",
                      play.caption.c_str(), play.timeoutSeconds);

@@ -50,23 +50,9 @@ HWND findWindow(const std::string& caption) {
     return window && IsWindowVisible(window) ? window : nullptr;
 }
 
-HWND treeOf(HWND window) {
-    HWND found = nullptr;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM param) -> BOOL {
-            if (robot::className(child) != WC_TREEVIEWA)
-                return TRUE;
-            *reinterpret_cast<HWND*>(param) = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // Selects the tree's item at `place` among its visible items, as a click on it would.
 bool selectTreeItem(HWND window, int place) {
-    HWND tree = treeOf(window);
+    HWND tree = robot::visibleChildOfClass(window, WC_TREEVIEWA);
     if (!tree)
         return false;
     // Item handles are only passed back to the tree, so they can cross the process boundary.

@@ -11,6 +11,7 @@
 #include "base/mbcs.h"
 #include "base/win/module_file.h"
 #include "base/win/registry.h"
+#include "common/com_object.h"
 #include "fixture.h"
 #include "shell_objects.h"
 
@@ -81,26 +82,8 @@ HRESULT loadFixture(std::shared_ptr<const Fixture>& out) {
     return S_OK;
 }
 
-class ClassFactory : public IClassFactory {
+class ClassFactory final : public ComObject<IClassFactory> {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (out == nullptr)
-            return E_POINTER;
-        *out = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory)
-            return E_NOINTERFACE;
-        *out = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
         if (out == nullptr)
             return E_POINTER;
@@ -122,12 +105,10 @@ class ClassFactory : public IClassFactory {
         return S_OK;
     }
 
+  private:
     // A factory reference does not keep the module: holders call LockServer, as COM expects
     // (COM itself caches factories).
-    virtual ~ClassFactory() = default;
-
-  private:
-    LONG refs_ = 1;
+    bool answers(REFIID riid) const override { return riid == IID_IClassFactory; }
 };
 
 bool samePath(const std::string& a, const std::string& b) {
@@ -179,12 +160,10 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* out) {
     *out = nullptr;
     if (clsid != CLSID_ShellWindows)
         return CLASS_E_CLASSNOTAVAILABLE;
-    auto* factory = new (std::nothrow) standin::ClassFactory;
-    if (factory == nullptr)
+    const auto factory = standin::make<standin::ClassFactory>();
+    if (!factory)
         return E_OUTOFMEMORY;
-    const HRESULT hr = factory->QueryInterface(riid, out);
-    factory->Release();
-    return hr;
+    return factory->QueryInterface(riid, out);
 }
 
 STDAPI DllCanUnloadNow() {
