@@ -311,25 +311,6 @@ TEST_F(DownloadWindowTest, CancelAllDuringTheFilePassLetsTheCurrentFileFinishThe
     EXPECT_EQ(server.requestCount("/p/next.jpg"), 0u);
 }
 
-// The first descendant of `window` with control id `id`.
-HWND descendantWithId(HWND window, int id) {
-    struct Search {
-        int id;
-        HWND found;
-    } search{id, nullptr};
-    EnumChildWindows(
-        window,
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            if (GetDlgCtrlID(w) != s->id)
-                return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 TEST_F(DownloadWindowTest, MissingSaveFolderAsksForOneAndThePassGoesOnWithIt) {
     wintest::ProgramFolderFile config("config.xml");
     config.remove();
@@ -354,7 +335,11 @@ TEST_F(DownloadWindowTest, MissingSaveFolderAsksForOneAndThePassGoesOnWithIt) {
         poll([&] { return (sheet = FindWindowA(nullptr, "Configuration...")) != nullptr; });
         sheetOwner = GetWindow(sheet, GW_OWNER);
         HWND folder = nullptr;
-        poll([&] { return (folder = descendantWithId(sheet, IDC_SAVE_FOLDER)) != nullptr; });
+        poll([&] {
+            return (folder = robot::firstChild(sheet, [](HWND w) {
+                        return GetDlgCtrlID(w) == IDC_SAVE_FOLDER;
+                    })) != nullptr;
+        });
         SendMessageA(folder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.path().c_str()));
         press(sheet, IDOK);
         poll([&] {

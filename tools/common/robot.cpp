@@ -196,22 +196,27 @@ void press(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-HWND visibleChildOfClass(HWND parent, const std::string& className) {
+HWND firstChild(HWND parent, const std::function<bool(HWND)>& matches) {
     struct Search {
-        const std::string& name;
+        const std::function<bool(HWND)>& matches;
         HWND found;
-    } search{className, nullptr};
+    } search{matches, nullptr};
     EnumChildWindows(
         parent,
         [](HWND child, LPARAM param) -> BOOL {
             auto* s = reinterpret_cast<Search*>(param);
-            if (robot::className(child) != s->name || !IsWindowVisible(child))
+            if (!s->matches(child))
                 return TRUE;
             s->found = child;
             return FALSE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+HWND visibleChildOfClass(HWND parent, const std::string& name) {
+    return firstChild(
+        parent, [&](HWND child) { return className(child) == name && IsWindowVisible(child); });
 }
 
 HWND boxOwnedBy(HWND owner) {

@@ -27,6 +27,8 @@ std::string textOf(HWND window);
 std::string className(HWND window);
 // Posts a click of button `id` of `dialog`, as the mouse would give it.
 void press(HWND dialog, int id);
+// The first child (at any depth) of `parent` that `matches`, or null.
+HWND firstChild(HWND parent, const std::function<bool(HWND)>& matches);
 // The first visible child (at any depth) of `parent` whose window class is `className`, or null.
 HWND visibleChildOfClass(HWND parent, const std::string& className);
 // A visible message box owned by `owner`, or null.
