@@ -15,6 +15,10 @@ target_link_libraries(vexaro_posix_san PUBLIC vexaro_core_san)
 find_package(Threads REQUIRED)
 target_link_libraries(vexaro_core_san PUBLIC Threads::Threads)
 target_link_libraries(vexaro_core PUBLIC Threads::Threads)
+# The native HTTP road is libcurl's.
+find_package(CURL REQUIRED)
+target_link_libraries(vexaro_posix PUBLIC CURL::libcurl)
+target_link_libraries(vexaro_posix_san PUBLIC CURL::libcurl)
 
 # Only tests/support/test_paths.cpp holds the folders (see test_paths.h).
 set_source_files_properties(${CMAKE_SOURCE_DIR}/tests/support/test_paths.cpp PROPERTIES
@@ -24,7 +28,10 @@ if(VX_NATIVE_TEST_SOURCES)
   add_executable(native_tests ${VX_NATIVE_TEST_SOURCES} ${VX_TEST_SUPPORT_SOURCES})
   target_compile_options(native_tests PRIVATE ${VX_SANITIZE})
   target_link_options(native_tests PRIVATE ${VX_SANITIZE})
-  target_link_libraries(native_tests PRIVATE vexaro_posix_san vexaro_core_san gmock gtest_main)
+  # OpenSSL for the https front of the loopback server (tests/support/tls_relay.h).
+  find_package(OpenSSL REQUIRED)
+  target_link_libraries(native_tests PRIVATE vexaro_posix_san vexaro_core_san gmock gtest_main
+                        OpenSSL::SSL)
   target_include_directories(native_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   set_target_properties(native_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(native_tests DISCOVERY_MODE PRE_TEST
