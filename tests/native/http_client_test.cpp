@@ -311,8 +311,8 @@ TEST_F(HttpClientLive, ARedirectionThatWouldAddRequestLinesIsNotFollowed) {
         HttpOpenResult r = open(target);
         EXPECT_FALSE(r.transfer) << target;
         // libcurl refuses a head with a NUL byte in it before its Location is looked at.
-        EXPECT_EQ(r.error, std::string(target) == "/nul" ? HttpError::Protocol
-                                                         : HttpError::BadAddress)
+        EXPECT_EQ(r.error,
+                  std::string(target) == "/nul" ? HttpError::Protocol : HttpError::BadAddress)
             << target;
     }
     // Each redirection was asked for once and nothing was sent after it.

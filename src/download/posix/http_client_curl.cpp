@@ -60,7 +60,8 @@ class CurlRequest {
         curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
         curl_easy_setopt(easy_, CURLOPT_USERAGENT, kMediaAgent);
         curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeoutMs));
+        curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS,
+                         static_cast<long>(limits.connectTimeoutMs));
         // Redirections are followed by the client itself, so that every target is checked.
         curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
         curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, error_);
