@@ -75,3 +75,29 @@ if(benchmark_FOUND)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
   endforeach()
 endif()
+
+# The Chromium port and vexaro-harvest (src/chromium): Linux only, over the DevTools protocol.
+find_package(Boost REQUIRED)
+find_package(nlohmann_json REQUIRED)
+find_package(OpenSSL REQUIRED)
+file(GLOB vx_chromium_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/chromium/*.cpp)
+list(FILTER vx_chromium_sources EXCLUDE REGEX "_main\\.cpp$")
+add_library(vexaro_chromium STATIC ${vx_chromium_sources})
+target_link_libraries(vexaro_chromium PUBLIC vexaro_posix vexaro_core Boost::boost
+                      nlohmann_json::nlohmann_json OpenSSL::Crypto CURL::libcurl)
+add_executable(vexaro-harvest ${CMAKE_SOURCE_DIR}/src/chromium/harvest_main.cpp)
+target_link_libraries(vexaro-harvest PRIVATE vexaro_chromium)
+set_target_properties(vexaro-harvest PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+# Tests against a real headless Chromium: one binary, one browser, one ctest entry.
+file(GLOB vx_chromium_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/chromium/*.cpp)
+if(vx_chromium_test_sources)
+  add_executable(chromium_tests ${vx_chromium_test_sources} ${VX_TEST_SUPPORT_SOURCES})
+  target_link_libraries(chromium_tests PRIVATE vexaro_chromium OpenSSL::SSL gtest_main)
+  target_include_directories(chromium_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_compile_definitions(chromium_tests PRIVATE
+    VX_HARVEST_PROGRAM="$<TARGET_FILE:vexaro-harvest>")
+  set_target_properties(chromium_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME chromium COMMAND chromium_tests)
+  set_tests_properties(chromium PROPERTIES SKIP_RETURN_CODE 77)
+endif()
