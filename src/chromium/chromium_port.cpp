@@ -3,10 +3,16 @@
 #include <openssl/evp.h>
 #include <stdlib.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <fstream>
 #include <filesystem>
 #include <system_error>
 #include <utility>
+
+#include "base/file_system.h"
 
 namespace vx::chromium {
 
@@ -190,7 +196,7 @@ std::optional<TabResources::Source> TabResources::find(const std::string& addres
 }
 
 ChromiumUrlCache::ChromiumUrlCache(std::shared_ptr<const TabResources> resources)
-    : resources_(std::move(resources)), copies_(resources_->folder()) {}
+    : resources_(std::move(resources)), copier_(resources_->folder()) {}
 
 DevToolsSession* ChromiumUrlCache::sessionFor(const std::string& webSocketUrl) {
     for (auto& [url, session] : sessions_) {
@@ -205,32 +211,43 @@ DevToolsSession* ChromiumUrlCache::sessionFor(const std::string& webSocketUrl) {
 }
 
 std::optional<CacheEntry> ChromiumUrlCache::lookup(const std::string& address) {
-    // Another cache of this harvest (the lookahead's) may have put it down already.
-    if (std::optional<CacheEntry> entry = copies_.lookup(address))
-        return entry;
     std::optional<TabResources::Source> source = resources_->find(address);
     if (!source)
         return std::nullopt;
+    std::optional<std::string> bytes;
     try {
         DevToolsSession* session = sessionFor(source->webSocketUrl);
         Json content = session->call("Page.getResourceContent",
                                      {{"frameId", source->frameId}, {"url", address}});
         std::string text = content.value("content", "");
-        std::optional<std::string> bytes =
-            content.value("base64Encoded", false) ? decodeBase64(text) : std::optional(text);
-        if (!bytes || !copies_.store(address, *bytes))
-            return std::nullopt;
+        bytes = content.value("base64Encoded", false) ? decodeBase64(text) : std::optional(text);
     } catch (const DevToolsError&) {
         // The browser no longer has it (the tab closed, the copy was dropped): fetch it instead.
         std::erase_if(sessions_, [&](const auto& s) { return s.first == source->webSocketUrl; });
         return std::nullopt;
     }
-    return copies_.lookup(address);
+    if (!bytes)
+        return std::nullopt;
+    // A scratch copy, read once by the copy into the save folder: it needs no flush to disk.
+    static std::atomic<unsigned> counter{0};
+    std::string path = joinPath(resources_->folder(), std::to_string(counter++) + ".data");
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
+    out.close();
+    if (!out) {
+        std::filesystem::remove(path);
+        return std::nullopt;
+    }
+    return CacheEntry{path, bytes->size()};
 }
 
 CopyOutcome ChromiumUrlCache::copyToNew(const std::string& from, const std::string& to,
                                         const CopyProgress& progress) {
-    return copies_.copyToNew(from, to, progress);
+    CopyOutcome outcome = copier_.copyToNew(from, to, progress);
+    // Each scratch copy is saved once; the folder goes with the harvest in any case.
+    if (outcome == CopyOutcome::Copied)
+        ::unlink(from.c_str());
+    return outcome;
 }
 
 }  // namespace vx::chromium

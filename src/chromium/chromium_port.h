@@ -93,7 +93,7 @@ class ChromiumUrlCache final : public UrlCache {
     DevToolsSession* sessionFor(const std::string& webSocketUrl);
 
     std::shared_ptr<const TabResources> resources_;
-    FolderUrlCache copies_;
+    FolderUrlCache copier_;  // only its exclusive, cancellable copy is used
     std::vector<std::pair<std::string, std::unique_ptr<DevToolsSession>>> sessions_;
 };
 
