@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "chromium/chromium_port.h"
 #include "chromium/devtools.h"
 #include "settings/download_settings.h"
 #include "support/loopback_server.h"
@@ -379,6 +380,55 @@ TEST_F(ChromiumHarvest, ErrorsSayWhatIsWrongAndFail) {
     HarvestRun usage = harvest("--all --list", config);
     EXPECT_EQ(usage.status, 2);
     EXPECT_NE(usage.err.find("give exactly one of"), std::string::npos) << usage.err;
+}
+
+TEST_F(ChromiumHarvest, ATabClosedBeforeItsDocumentIsReadIsReportedAndCountsAsEmpty) {
+    std::string browserPath;
+    {
+        std::ifstream in(profile->file("DevToolsActivePort"));
+        std::getline(in, browserPath);
+        std::getline(in, browserPath);
+    }
+    chromium::DevToolsSession browserSession("ws://" + endpoint + browserPath,
+                                             std::chrono::seconds(30));
+    std::string id =
+        browserSession.call("Target.createTarget", {{"url", "about:blank"}}).value("targetId", "");
+    std::vector<std::string> problems;
+    chromium::ChromiumWindowSource source(
+        endpoint, std::chrono::seconds(30),
+        [&](const chromium::DevToolsTarget& tab, const std::string& reason) {
+            problems.push_back(tab.id + " " + reason);
+        });
+    int32_t index = -1;
+    for (std::size_t i = 0; i < source.targets().size(); ++i) {
+        if (source.targets()[i].id == id)
+            index = static_cast<int32_t>(i);
+    }
+    ASSERT_GE(index, 0);
+    browserSession.call("Target.closeTarget", {{"targetId", id}});
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const auto& t : chromium::listTargets(endpoint, std::chrono::seconds(5)))
+                if (t.id == id)
+                    return false;
+            return true;
+        },
+        std::chrono::seconds(30)));
+
+    std::optional<BrowserPage> page = source.page(index);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->document->imageCount(), 0);
+    EXPECT_EQ(page->document->linkCount(), 0);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].rfind(id + " cannot connect to the tab", 0), 0u) << problems[0];
+}
+
+TEST(DevToolsAddress, ABarePortIsOnTheLoopbackAndTheSchemeIsOptional) {
+    EXPECT_EQ(chromium::normalizeEndpoint("9222"), "127.0.0.1:9222");
+    EXPECT_EQ(chromium::normalizeEndpoint("http://host:9333/"), "host:9333");
+    EXPECT_EQ(chromium::normalizeEndpoint("[::1]:9222"), "[::1]:9222");
+    EXPECT_THROW(chromium::parseTargetList("{\"not\": \"a list\"}"), chromium::DevToolsError);
+    EXPECT_EQ(chromium::parseTargetList("[{\"type\": \"page\", \"url\": 1}, 2]").size(), 1u);
 }
 
 }  // namespace
