@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -256,6 +257,15 @@ int runHarvest(const HarvestOptions& options, std::ostream& out, std::ostream& e
     }
     if (!options.saveFolder.empty())
         settings.saveFolder = options.saveFolder;
+    // A settings file brought over from Windows names a folder this system does not have; made
+    // here as it is, it would be a folder named "D:\Media" inside the current one.
+    const std::string text = settings.saveFolder.str();
+    if (text.find('\\') != std::string::npos ||
+        (text.size() >= 2 && text[1] == ':' && std::isalpha(static_cast<unsigned char>(text[0])))) {
+        err << "vexaro-harvest: the save folder " << text
+            << " is a Windows path; give a folder of this system with --folder\n";
+        return 1;
+    }
     std::string folder = files.fullPath(settings.saveFolder.str());
     if (std::optional<std::string> problem = prepareFolder(folder)) {
         err << "vexaro-harvest: " << *problem << "\n";
