@@ -63,7 +63,8 @@ inline int32_t findByteOrHigh(const char* text, int32_t from, int32_t end, char 
     const __m128i wanted = _mm_set1_epi8(ch);
     for (; end - pos >= 16; pos += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
-        const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)) | _mm_movemask_epi8(bytes);
+        const int hits =
+            _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)) | _mm_movemask_epi8(bytes);
         if (hits != 0) {
             return pos + __builtin_ctz(static_cast<unsigned>(hits));
         }
