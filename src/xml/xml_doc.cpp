@@ -76,22 +76,38 @@ inline int32_t findByteOrHigh(const char* text, int32_t from, int32_t end, char 
     return pos;
 }
 
+// Names are short: a loop in place is quicker than a call.
+inline bool sameBytes(const char* a, const char* b, int32_t size) {
+    for (int32_t k = 0; k < size; ++k) {
+        if (a[k] != b[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // How many bytes `ch` the text holds: an upper bound for the elements it can have.
 int32_t countByte(const char* text, int32_t length, char ch) {
-    int32_t count = 0;
+    int64_t count = 0;
     int32_t pos = 0;
 #if defined(__SSE2__)
+    // Each byte lane counts down by one per hit (a true compare is -1) for at most 255 blocks,
+    // then the lanes are summed.
     const __m128i wanted = _mm_set1_epi8(ch);
-    for (; length - pos >= 16; pos += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
-        count += __builtin_popcount(
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted))));
+    while (length - pos >= 16) {
+        __m128i lanes = _mm_setzero_si128();
+        for (int block = 0; block < 255 && length - pos >= 16; ++block, pos += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
+            lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes, wanted));
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+        count += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
     }
 #endif
     for (; pos < length; ++pos) {
         count += text[pos] == ch ? 1 : 0;
     }
-    return count;
+    return static_cast<int32_t>(count);
 }
 
 }  // namespace
@@ -265,6 +281,23 @@ std::string XmlDoc::tokenText(const Token& token) const {
 }
 
 bool XmlDoc::tagNameEquals(int32_t index, std::string_view name) const {
+    const int32_t first = spans_[index].startTagBegin + 1;
+    if (!mbcs::hasLeadBytes() && first < length_ && (kByteClass[byteAt(first)] & kEndsToken) == 0 &&
+        text_[first] != '"') {
+        // The name starts right after the '<': the first differing byte settles it, and a
+        // match of every byte holds when the name is exactly that token.
+        const auto size = static_cast<int32_t>(std::min<std::size_t>(name.size(), INT32_MAX));
+        if (size > length_ - first || !sameBytes(text_.get() + first, name.data(), size)) {
+            return false;
+        }
+        for (int32_t k = 0; k < size; ++k) {
+            if ((kByteClass[byteAt(first + k)] & kEndsToken) != 0) {
+                return false;
+            }
+        }
+        const int32_t after = first + size;
+        return after == length_ || (kByteClass[byteAt(after)] & kEndsToken) != 0;
+    }
     Token token;
     token.next = spans_[index].startTagBegin + 1;
     return scanToken(token) != Scan::None && tokenEquals(token, name);
@@ -295,14 +328,8 @@ void XmlDoc::ensureSpanCapacity(std::size_t count) {
     }
 }
 
-int32_t XmlDoc::takeSpan() {
-    if (nextFree_ == spanCapacity_) {
-        ensureSpanCapacity(static_cast<std::size_t>(spanCapacity_) + spanCapacity_ / 2);
-    }
-    if (static_cast<std::size_t>(nextFree_) == spans_.size()) {
-        spans_.emplace_back();
-    }
-    return nextFree_++;
+void XmlDoc::growSpans() {
+    ensureSpanCapacity(static_cast<std::size_t>(spanCapacity_) + spanCapacity_ / 2);
 }
 
 void XmlDoc::clearIndex() {
@@ -388,6 +415,13 @@ int32_t XmlDoc::parseDocument() {
     // The '<' that a search from `scan` finds when it is already known: the nextMarkup of the
     // element that ended at scan - 1.
     int32_t knownMarkup = -1;
+    const auto markupFrom = [&](int32_t pos) {
+        if (bytewise) {
+            return findByte(text, pos, length, '<');
+        }
+        findChar(pos, '<');
+        return pos;
+    };
     for (;;) {
         const int32_t i = takeSpan();
         {
@@ -405,7 +439,7 @@ int32_t XmlDoc::parseDocument() {
                 scan = knownMarkup;
                 knownMarkup = -1;
             } else {
-                findChar(scan, '<');
+                scan = markupFrom(scan);
             }
             if (scan >= length) {
                 return fail("Element tag not found");
@@ -483,11 +517,9 @@ int32_t XmlDoc::parseDocument() {
             if (text[scan - 1] == '/') {
                 s.endTagBegin = scan - 1;
                 s.endTagEnd = scan;
-                int32_t next = scan;
-                findChar(next, '<');
-                s.nextMarkup = next;
-                knownMarkup = next;
-                scan = next;
+                s.nextMarkup = markupFrom(scan);
+                knownMarkup = s.nextMarkup;
+                scan = knownMarkup;
                 result = i;
             } else {
                 // Read the children of i first; i is finished once its end tag is reached.
@@ -519,12 +551,10 @@ int32_t XmlDoc::parseDocument() {
             const int32_t close = scan + 2 + closing.nameLength;
             ElementSpan& s = spans_[parent];
             if (close < length && text[scan + 1] == '/' && text[close] == '>' &&
-                std::memcmp(text + scan + 2, name.data(), name.size()) == 0) {
+                sameBytes(text + scan + 2, name.data(), closing.nameLength)) {
                 s.endTagBegin = scan;
                 s.endTagEnd = close;
-                int32_t next = close;
-                findChar(next, '<');
-                s.nextMarkup = next;
+                s.nextMarkup = markupFrom(close);
             } else if (!closeElement(parent, scan, name)) {
                 return -1;
             }
@@ -686,8 +716,13 @@ std::string XmlDoc::dataAt(int32_t index) const {
     if (s.firstChild != 0 || isEmptyElement(index)) {
         return {};
     }
+    const int32_t content = s.startTagEnd + 1;
+    if (content < length_ && text_[content] != '<' && !isWhitespace(byteAt(content))) {
+        // Not "<![CDATA[" after optional blanks.
+        return unescapeText(content, s.endTagBegin - 1);
+    }
     Token token;
-    token.next = s.startTagEnd + 1;
+    token.next = content;
     if (scanToken(token) != Scan::None && !token.quoted && tokenEquals(token, "<") &&
         int64_t{token.begin} + 11 < s.endTagBegin &&
         std::memcmp(text_.get() + token.begin + 1, "![CDATA[", 8) == 0) {
@@ -757,11 +792,7 @@ std::string XmlDoc::unescapeText(int32_t begin, int32_t end) const {
         }
         if (!mbcs::hasLeadBytes()) {
             // Every byte is a character: the run up to the next '&' goes in one piece.
-            const void* amp =
-                std::memchr(text_.get() + pos, '&', static_cast<size_t>(end - pos + 1));
-            const int32_t runEnd =
-                amp != nullptr ? static_cast<int32_t>(static_cast<const char*>(amp) - text_.get())
-                               : end + 1;
+            const int32_t runEnd = findByte(text_.get(), pos, end + 1, '&');
             out.append(text_.get() + pos, static_cast<size_t>(runEnd - pos));
             pos = runEnd;
             continue;

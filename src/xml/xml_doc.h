@@ -109,7 +109,16 @@ class XmlDoc {
     bool isEmptyElement(int32_t index) const;
     int32_t walkSiblings(int32_t candidate, const char* name) const;
 
-    int32_t takeSpan();
+    int32_t takeSpan() {
+        if (nextFree_ == spanCapacity_) {
+            growSpans();
+        }
+        if (static_cast<std::size_t>(nextFree_) == spans_.size()) {
+            spans_.emplace_back();
+        }
+        return nextFree_++;
+    }
+    void growSpans();
     void giveBackSpan() { --nextFree_; }
     void ensureSpanCapacity(std::size_t count);
     void clearIndex();
