@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "resources/resource.h"
 #include "ui/module.h"
 #include "ui/splitter_window.h"
@@ -94,11 +96,17 @@ void CHistoryTreeView::Rebuild() {
     // The days and pages come from this one load, grouped once: the window shows a consistent
     // picture of the files as they were read, whatever a running session appends meanwhile.
     history_ = HistoryView(store_);
-    for (const std::string& day : history_.days()) {
-        HTREEITEM dayItem = insertItem(root, day, 1, 1);
-        for (const HistoryRecord* page : history_.pagesOf(day))
-            insertItem(dayItem, page->pageAddress, 2, 2);
-        SendMessageA(control, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(dayItem));
+    // Every day first, then the pages of each: a tree control may check each parent handle by
+    // searching its items in the order they were inserted (Wine's does), and the days then stand
+    // near the front, whatever the number of pages.
+    std::vector<HTREEITEM> dayItems;
+    dayItems.reserve(history_.days().size());
+    for (const std::string& day : history_.days())
+        dayItems.push_back(insertItem(root, day, 1, 1));
+    for (size_t d = 0; d < dayItems.size(); ++d) {
+        for (const HistoryRecord* page : history_.pagesOf(history_.days()[d]))
+            insertItem(dayItems[d], page->pageAddress, 2, 2);
+        SendMessageA(control, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(dayItems[d]));
     }
     SendMessageA(control, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
     SendMessageA(control, WM_SETREDRAW, TRUE, 0);
