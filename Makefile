@@ -37,12 +37,14 @@ fuzz: bootstrap
 	@scripts/fuzz $(FUZZ_SECONDS)
 
 # The native benchmarks, then the real program under Wine against its floor (scripts/bench-wine,
-# which writes docs/bench-download.md and installs nginx-light when it is missing).
+# which writes docs/bench-download.md and installs nginx-light when it is missing), then the
+# history window under Wine on a large history (scripts/bench-wine-history, docs/bench-history.md).
 bench: configure
 	@cmake --build $(NATIVE)
 	@cmake --build $(WIN64)
 	@scripts/bench
 	@scripts/bench-wine
+	@scripts/bench-wine-history
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -5,8 +5,8 @@
 //   history_window --folder DIR [--days D] [--records N]
 //
 // Writes D day files holding N records into DIR\History unless that folder already holds files,
-// then prints "records=N load_ms=T open_ms=T tree_items=K" and ends with 0 when the tree holds
-// the root, every day and every page.
+// then prints "records=N load_ms=T open_ms=T rebuild_ms=T close_ms=T tree_items=K" and ends with 0
+// when the tree holds the root, every day and every page, after opening and after a rebuild.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -116,8 +116,18 @@ int main(int argc, char** argv) {
         tree, reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)));
     const long wanted = 1 + static_cast<long>(bare.dayTitles().size()) +
                         static_cast<long>(bare.records().size());
-    std::printf("records=%zu load_ms=%.0f open_ms=%.0f tree_items=%d\n", bare.records().size(),
-                loadMs, openMs, items);
+    // Refilling a full tree (what "&Clear Download History" and a reload do) deletes every item
+    // first; closing the window deletes them too.
+    start = std::chrono::steady_clock::now();
+    frame->treeView().Rebuild();
+    const double rebuildMs = msSince(start);
+    const int rebuilt = countItems(
+        tree, reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)));
+    start = std::chrono::steady_clock::now();
     slot.reset();
-    return items == wanted ? 0 : 1;
+    const double closeMs = msSince(start);
+    std::printf(
+        "records=%zu load_ms=%.0f open_ms=%.0f rebuild_ms=%.0f close_ms=%.0f tree_items=%d\n",
+        bare.records().size(), loadMs, openMs, rebuildMs, closeMs, items);
+    return items == wanted && rebuilt == wanted ? 0 : 1;
 }

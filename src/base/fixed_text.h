@@ -47,6 +47,15 @@ class FixedText {
         return *this;
     }
     FixedText& operator=(const std::string& text) { return *this = std::string_view(text); }
+    // A text that fits is taken over as it is: a large history reads hundreds of thousands of
+    // values, and under Wine every extra copy is a heap allocation.
+    FixedText& operator=(std::string&& text) {
+        if (text.size() <= kMaxLength && text.find('\0') == std::string::npos)
+            text_ = std::move(text);
+        else
+            text_ = cutText(text, kMaxLength);
+        return *this;
+    }
     FixedText& operator=(const char* text) { return *this = std::string_view(text ? text : ""); }
 
     const std::string& str() const { return text_; }

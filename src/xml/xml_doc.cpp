@@ -4,6 +4,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "base/mbcs.h"
 #include "xml/xml_syntax.h"
 
@@ -25,6 +29,86 @@ namespace {
 using namespace xml_syntax;
 
 const ElementSpan kNoSpan{};
+
+constexpr unsigned char kEndsToken = kIsWhitespace | kIsDelimiter;
+
+// Offset of the first byte `ch` in [from, end), or `end`. Most searches end within a few
+// bytes (the line end between two elements, a short value), where a call into the C library
+// costs more than the search: blocks of 16 are looked at in place, longer runs go to memchr.
+inline int32_t findByte(const char* text, int32_t from, int32_t end, char ch) {
+    int32_t pos = from;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(ch);
+    for (int block = 0; block < 4 && end - pos >= 16; ++block, pos += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
+        const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted));
+        if (hits != 0) {
+            return pos + __builtin_ctz(static_cast<unsigned>(hits));
+        }
+    }
+#endif
+    if (pos >= end) {
+        return end;
+    }
+    const void* hit = std::memchr(text + pos, ch, static_cast<size_t>(end - pos));
+    return hit != nullptr ? static_cast<int32_t>(static_cast<const char*>(hit) - text) : end;
+}
+
+// Offset of the first byte `ch` (below 0x80) or byte of 0x80 and above in [from, end), or
+// `end`: in a double-byte code page only bytes from 0x80 up can lead a character, so the
+// bytes before the one found are single characters.
+inline int32_t findByteOrHigh(const char* text, int32_t from, int32_t end, char ch) {
+    int32_t pos = from;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(ch);
+    for (; end - pos >= 16; pos += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
+        const int hits =
+            _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)) | _mm_movemask_epi8(bytes);
+        if (hits != 0) {
+            return pos + __builtin_ctz(static_cast<unsigned>(hits));
+        }
+    }
+#endif
+    while (pos < end && text[pos] != ch && static_cast<unsigned char>(text[pos]) < 0x80) {
+        ++pos;
+    }
+    return pos;
+}
+
+// Names are short: a loop in place is quicker than a call.
+inline bool sameBytes(const char* a, const char* b, int32_t size) {
+    for (int32_t k = 0; k < size; ++k) {
+        if (a[k] != b[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// How many bytes `ch` the text holds: an upper bound for the elements it can have.
+int32_t countByte(const char* text, int32_t length, char ch) {
+    int64_t count = 0;
+    int32_t pos = 0;
+#if defined(__SSE2__)
+    // Each byte lane counts down by one per hit (a true compare is -1) for at most 255 blocks,
+    // then the lanes are summed.
+    const __m128i wanted = _mm_set1_epi8(ch);
+    while (length - pos >= 16) {
+        __m128i lanes = _mm_setzero_si128();
+        for (int block = 0; block < 255 && length - pos >= 16; ++block, pos += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
+            lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes, wanted));
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+        count += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+    }
+#endif
+    for (; pos < length; ++pos) {
+        count += text[pos] == ch ? 1 : 0;
+    }
+    return static_cast<int32_t>(count);
+}
 
 }  // namespace
 
@@ -105,17 +189,30 @@ int32_t XmlDoc::charLengthAt(int32_t pos) const {
 }
 
 bool XmlDoc::findChar(int32_t& pos, char ch) const {
-    if (!mbcs::hasLeadBytes() && pos >= 0 && pos < length_) {
-        // Every byte is a character: the C library's search gives the same answer, faster.
-        const void* hit = std::memchr(text_.get() + pos, ch, static_cast<size_t>(length_ - pos));
-        pos = hit != nullptr ? static_cast<int32_t>(static_cast<const char*>(hit) - text_.get())
-                             : length_;
+    pos = std::max(pos, 0);
+    if (pos >= length_) {
+        return false;
+    }
+    const char* text = text_.get();
+    if (!mbcs::hasLeadBytes()) {
+        // Every byte is a character: a search of bytes gives the same answer.
+        pos = findByte(text, pos, length_, ch);
         return pos < length_;
     }
-    while (pos < length_ && text_[pos] != ch) {
+    if (static_cast<unsigned char>(ch) >= 0x80) {
+        while (pos < length_ && text[pos] != ch) {
+            pos += charLengthAt(pos);
+        }
+        return pos < length_;
+    }
+    // Runs of bytes below 0x80 are single characters; only a byte from 0x80 up is stepped.
+    for (;;) {
+        pos = findByteOrHigh(text, pos, length_, ch);
+        if (pos >= length_ || text[pos] == ch) {
+            return pos < length_;
+        }
         pos += charLengthAt(pos);
     }
-    return pos < length_;
 }
 
 int32_t XmlDoc::findString(int32_t from, std::string_view needle) const {
@@ -150,7 +247,6 @@ XmlDoc::Scan XmlDoc::scanToken(Token& token) const {
         token.quoted = true;
     } else {
         token.begin = pos;
-        constexpr unsigned char kEndsToken = kIsWhitespace | kIsDelimiter;
         if (!mbcs::hasLeadBytes()) {
             while (pos < length_ && (kByteClass[byteAt(pos)] & kEndsToken) == 0) {
                 ++pos;
@@ -185,6 +281,23 @@ std::string XmlDoc::tokenText(const Token& token) const {
 }
 
 bool XmlDoc::tagNameEquals(int32_t index, std::string_view name) const {
+    const int32_t first = spans_[index].startTagBegin + 1;
+    if (!mbcs::hasLeadBytes() && first < length_ && (kByteClass[byteAt(first)] & kEndsToken) == 0 &&
+        text_[first] != '"') {
+        // The name starts right after the '<': the first differing byte settles it, and a
+        // match of every byte holds when the name is exactly that token.
+        const auto size = static_cast<int32_t>(std::min<std::size_t>(name.size(), INT32_MAX));
+        if (size > length_ - first || !sameBytes(text_.get() + first, name.data(), size)) {
+            return false;
+        }
+        for (int32_t k = 0; k < size; ++k) {
+            if ((kByteClass[byteAt(first + k)] & kEndsToken) != 0) {
+                return false;
+            }
+        }
+        const int32_t after = first + size;
+        return after == length_ || (kByteClass[byteAt(after)] & kEndsToken) != 0;
+    }
     Token token;
     token.next = spans_[index].startTagBegin + 1;
     return scanToken(token) != Scan::None && tokenEquals(token, name);
@@ -202,18 +315,21 @@ const ElementSpan& XmlDoc::span(int32_t index) const {
     return spans_[index];
 }
 
+// Room for `count` spans is reserved, but a span is only written when it is first taken: room
+// reserved for a large text costs no memory until elements fill it.
 void XmlDoc::ensureSpanCapacity(std::size_t count) {
-    if (spans_.size() < count) {
+    count = std::min<std::size_t>(count, INT32_MAX);
+    if (static_cast<std::size_t>(spanCapacity_) < count) {
         spans_.reserve(count);
-        spans_.resize(count);
+        spanCapacity_ = static_cast<int32_t>(count);
+    }
+    if (spans_.empty()) {
+        spans_.emplace_back();
     }
 }
 
-int32_t XmlDoc::takeSpan() {
-    if (static_cast<size_t>(nextFree_) == spans_.size()) {
-        ensureSpanCapacity(spans_.size() + spans_.size() / 2);
-    }
-    return nextFree_++;
+void XmlDoc::growSpans() {
+    ensureSpanCapacity(static_cast<std::size_t>(spanCapacity_) + spanCapacity_ / 2);
 }
 
 void XmlDoc::clearIndex() {
@@ -254,7 +370,10 @@ bool XmlDoc::setText(const char* data, std::size_t length) {
         return false;
     }
     assignText(data, static_cast<int32_t>(length));
-    ensureSpanCapacity(length / 64 + 8);
+    // Every element starts at a '<' of its own, so the index never has to grow while parsing.
+    const std::size_t markup =
+        length > 0 ? static_cast<std::size_t>(countByte(text_.get(), length_, '<')) : 0;
+    ensureSpanCapacity(std::max(length / 64, markup) + 8);
     if (length > 0) {
         spans_[0] = ElementSpan{};
         const int32_t root = parseDocument();
@@ -277,28 +396,86 @@ int32_t XmlDoc::fail(const std::string& message) {
 }
 
 // One element per step, without recursion, so nesting depth is bounded only by the text.
-// `parent` is the element whose children are being read (0 while reading the root), and
-// `lastChild` holds, for each open element, its most recently linked child.
+// `parent` is the element whose children are being read (0 while reading the root). The common
+// shapes, `<NAME ...>` with the name right after the '<' and `</NAME>`, are read in place; every
+// other shape takes the token rules.
 int32_t XmlDoc::parseDocument() {
-    std::vector<int32_t> lastChild;
+    struct Open {
+        int32_t index;
+        int32_t lastChild;  // most recently linked child, 0 = none yet
+        int32_t nameBegin;
+        int32_t nameLength;
+    };
+    std::vector<Open> open;
+    const char* const text = text_.get();
+    const int32_t length = length_;
+    const bool bytewise = !mbcs::hasLeadBytes();
     int32_t parent = 0;
+    int32_t scan = 0;
+    // The '<' that a search from `scan` finds when it is already known: the nextMarkup of the
+    // element that ended at scan - 1.
+    int32_t knownMarkup = -1;
+    const auto markupFrom = [&](int32_t pos) {
+        if (bytewise) {
+            return findByte(text, pos, length, '<');
+        }
+        findChar(pos, '<');
+        return pos;
+    };
     for (;;) {
         const int32_t i = takeSpan();
-        spans_[i].parent = parent;
-        spans_[i].firstChild = 0;
-        spans_[i].nextSibling = 0;
+        {
+            ElementSpan& s = spans_[i];
+            s.parent = parent;
+            s.firstChild = 0;
+            s.nextSibling = 0;
+        }
 
-        int32_t scan = spans_[parent].endTagBegin;
-        bool haveName = false;
+        int32_t nameBegin = 0;
+        int32_t nameEnd = 0;
         bool parentEnds = false;
-        while (!haveName) {
-            if (!findChar(scan, '<')) {
+        for (;;) {
+            if (knownMarkup >= 0) {
+                scan = knownMarkup;
+                knownMarkup = -1;
+            } else {
+                scan = markupFrom(scan);
+            }
+            if (scan >= length) {
                 return fail("Element tag not found");
             }
             spans_[i].startTagBegin = scan;
             spans_[parent].endTagBegin = scan;
+            const int32_t first = scan + 1;
+            if (first < length && (kByteClass[byteAt(first)] & kEndsToken) == 0 &&
+                text[first] != '"') {
+                int32_t end = first;
+                if (bytewise) {
+                    while (end < length && (kByteClass[byteAt(end)] & kEndsToken) == 0) {
+                        ++end;
+                    }
+                } else {
+                    while (end < length && (kByteClass[byteAt(end)] & kEndsToken) == 0) {
+                        end += charLengthAt(end);
+                    }
+                }
+                if (end >= length) {
+                    return fail("Abrupt end within tag");
+                }
+                nameBegin = first;
+                nameEnd = end;
+                scan = findByte(text, end, length, '>');
+                if (scan >= length) {
+                    return fail("End of tag not found");
+                }
+                break;
+            }
+            if (first + 1 < length && text[first] == '/') {
+                parentEnds = true;
+                break;
+            }
             Token token;
-            token.next = scan + 1;
+            token.next = first;
             if (scanToken(token) != Scan::Found) {
                 return fail("Abrupt end within tag");
             }
@@ -306,23 +483,29 @@ int32_t XmlDoc::parseDocument() {
                 return fail("Tag starts with quote");
             }
             std::string_view terminator = ">";
-            const char first = text_[token.begin];
-            if (first == '?') {
+            const char lead = text[token.begin];
+            bool named = false;
+            if (lead == '?') {
                 terminator = "?>";
-            } else if (first == '!') {
-                const char after = token.next < length_ ? text_[token.next] : '\0';
+            } else if (lead == '!') {
+                const char after = token.next < length ? text[token.next] : '\0';
                 terminator = after == '[' ? "]]>" : after == '-' ? "-->" : ">";
-            } else if (first == '/') {
+            } else if (lead == '/') {
                 parentEnds = true;
                 break;
             } else {
-                haveName = true;
+                named = true;
+                nameBegin = token.begin;
+                nameEnd = token.end + 1;
             }
             const int32_t found = findString(token.next, terminator);
             if (found < 0) {
                 return fail("End of tag not found");
             }
             scan = found;
+            if (named) {
+                break;
+            }
         }
 
         int32_t result = 0;
@@ -331,18 +514,18 @@ int32_t XmlDoc::parseDocument() {
         } else {
             ElementSpan& s = spans_[i];
             s.startTagEnd = scan;
-            if (text_[scan - 1] == '/') {
+            if (text[scan - 1] == '/') {
                 s.endTagBegin = scan - 1;
                 s.endTagEnd = scan;
-                int32_t next = scan;
-                findChar(next, '<');
-                s.nextMarkup = next;
+                s.nextMarkup = markupFrom(scan);
+                knownMarkup = s.nextMarkup;
+                scan = knownMarkup;
                 result = i;
             } else {
                 // Read the children of i first; i is finished once its end tag is reached.
-                s.endTagBegin = scan + 1;
-                lastChild.push_back(0);
+                open.push_back(Open{i, 0, nameBegin, nameEnd - nameBegin});
                 parent = i;
+                scan += 1;
                 continue;
             }
         }
@@ -352,38 +535,41 @@ int32_t XmlDoc::parseDocument() {
                 return result;
             }
             if (result > 0) {
-                int32_t& previous = lastChild.back();
+                int32_t& previous = open.back().lastChild;
                 if (previous == 0) {
                     spans_[parent].firstChild = result;
                 } else {
                     spans_[previous].nextSibling = result;
                 }
                 previous = result;
-                spans_[parent].endTagBegin = spans_[result].endTagEnd + 1;
                 break;
             }
-            if (!closeElement(parent)) {
+            // The '<' of parent's end tag is at scan.
+            const Open& closing = open.back();
+            const std::string_view name(text + closing.nameBegin,
+                                        static_cast<std::size_t>(closing.nameLength));
+            const int32_t close = scan + 2 + closing.nameLength;
+            ElementSpan& s = spans_[parent];
+            if (close < length && text[scan + 1] == '/' && text[close] == '>' &&
+                sameBytes(text + scan + 2, name.data(), closing.nameLength)) {
+                s.endTagBegin = scan;
+                s.endTagEnd = close;
+                s.nextMarkup = markupFrom(close);
+            } else if (!closeElement(parent, scan, name)) {
                 return -1;
             }
-            lastChild.pop_back();
+            knownMarkup = spans_[parent].nextMarkup;
+            scan = knownMarkup;
+            open.pop_back();
             result = parent;
             parent = spans_[parent].parent;
         }
     }
 }
 
-// Reads the end tag of an element whose children are all read; endTagBegin is at its '<'.
-bool XmlDoc::closeElement(int32_t index) {
-    // The name is looked at in place; it is copied only into an error message.
-    Token nameToken;
-    nameToken.next = spans_[index].startTagBegin + 1;
-    scanToken(nameToken);
-    const std::string_view name =
-        nameToken.begin <= nameToken.end
-            ? std::string_view(text_.get() + nameToken.begin,
-                               static_cast<size_t>(nameToken.end - nameToken.begin + 1))
-            : std::string_view();
-    int32_t pos = spans_[index].endTagBegin;
+// Reads the end tag of an element whose children are all read; `pos` is where the search for
+// its '<' starts.
+bool XmlDoc::closeElement(int32_t index, int32_t pos, std::string_view name) {
     if (!findChar(pos, '<')) {
         fail("End tag of " + std::string(name) + " element not found");
         return false;
@@ -530,8 +716,13 @@ std::string XmlDoc::dataAt(int32_t index) const {
     if (s.firstChild != 0 || isEmptyElement(index)) {
         return {};
     }
+    const int32_t content = s.startTagEnd + 1;
+    if (content < length_ && text_[content] != '<' && !isWhitespace(byteAt(content))) {
+        // Not "<![CDATA[" after optional blanks.
+        return unescapeText(content, s.endTagBegin - 1);
+    }
     Token token;
-    token.next = s.startTagEnd + 1;
+    token.next = content;
     if (scanToken(token) != Scan::None && !token.quoted && tokenEquals(token, "<") &&
         int64_t{token.begin} + 11 < s.endTagBegin &&
         std::memcmp(text_.get() + token.begin + 1, "![CDATA[", 8) == 0) {
@@ -601,11 +792,7 @@ std::string XmlDoc::unescapeText(int32_t begin, int32_t end) const {
         }
         if (!mbcs::hasLeadBytes()) {
             // Every byte is a character: the run up to the next '&' goes in one piece.
-            const void* amp =
-                std::memchr(text_.get() + pos, '&', static_cast<size_t>(end - pos + 1));
-            const int32_t runEnd =
-                amp != nullptr ? static_cast<int32_t>(static_cast<const char*>(amp) - text_.get())
-                               : end + 1;
+            const int32_t runEnd = findByte(text_.get(), pos, end + 1, '&');
             out.append(text_.get() + pos, static_cast<size_t>(runEnd - pos));
             pos = runEnd;
             continue;

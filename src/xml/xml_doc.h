@@ -84,7 +84,7 @@ class XmlDoc {
     int32_t depth() const { return depth_; }
     // The next free span index: spans [0, spanCount()) are in use.
     int32_t spanCount() const { return nextFree_; }
-    int32_t spanCapacity() const { return static_cast<int32_t>(spans_.size()); }
+    int32_t spanCapacity() const { return spanCapacity_; }
     // A zeroed span for an index outside [0, spanCount()).
     const ElementSpan& span(int32_t index) const;
     int32_t textLength() const { return length_; }
@@ -109,12 +109,21 @@ class XmlDoc {
     bool isEmptyElement(int32_t index) const;
     int32_t walkSiblings(int32_t candidate, const char* name) const;
 
-    int32_t takeSpan();
+    int32_t takeSpan() {
+        if (nextFree_ == spanCapacity_) {
+            growSpans();
+        }
+        if (static_cast<std::size_t>(nextFree_) == spans_.size()) {
+            spans_.emplace_back();
+        }
+        return nextFree_++;
+    }
+    void growSpans();
     void giveBackSpan() { --nextFree_; }
     void ensureSpanCapacity(std::size_t count);
     void clearIndex();
     int32_t parseDocument();
-    bool closeElement(int32_t index);
+    bool closeElement(int32_t index, int32_t pos, std::string_view name);
     int32_t fail(const std::string& message);
 
     void assignText(const char* data, int32_t length);
@@ -128,7 +137,9 @@ class XmlDoc {
     int32_t capacity_ = 0;
     int32_t depth_ = 0;
     std::string errorText_;
+    // Spans [0, spans_.size()) have been written; room is reserved up to spanCapacity_.
     std::vector<ElementSpan> spans_;
+    int32_t spanCapacity_ = 0;
     int32_t currentPos_ = 0;
     int32_t childPos_ = 0;
     int32_t nextFree_ = 1;

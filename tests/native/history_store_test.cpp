@@ -376,6 +376,9 @@ TEST(FixedText, EndsAtTheFirstNulByte) {
     EXPECT_EQ(text.str(), "ab");
     text = std::string_view("\0x", 2);
     EXPECT_TRUE(text.empty());
+    // A value taken over whole (it fits) still ends at its NUL byte.
+    text = std::string("c\0d", 3);
+    EXPECT_EQ(text.str(), "c");
 }
 
 TEST_F(HistoryStoreTest, PagesThatDifferOnlyAfterANulByteAreOneRecord) {

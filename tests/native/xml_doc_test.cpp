@@ -559,6 +559,31 @@ TEST_F(XmlDocDbcs, TrailByteLessThanBelongsToItsCharacter) {
     EXPECT_FALSE(doc.setText("<a>\x81<</a>"));
 }
 
+// The search for markup looks at 16 bytes at a time; the pair must be stepped over whole
+// wherever it falls in such a block.
+TEST_F(XmlDocDbcs, TrailByteLessThanAtEveryPlaceOfALongContent) {
+    for (size_t pad = 0; pad < 40; ++pad) {
+        const std::string content = std::string(pad, 'x') + "\x81<" + std::string(20, 'y');
+        XmlDoc doc;
+        ASSERT_TRUE(doc.setText("<a>" + content + "</a>\r\n<b/>")) << pad;
+        EXPECT_EQ(doc.dataAt(1), content) << pad;
+        EXPECT_EQ(doc.span(1).nextMarkup, static_cast<int32_t>(content.size() + 9)) << pad;
+    }
+}
+
+TEST(XmlDocRobust, IndexIsReservedForEveryStartOfMarkup) {
+    std::string text = "<r>";
+    for (int i = 0; i < 100; ++i) {
+        text += "<a/>";
+    }
+    text += "</r>";
+    XmlDoc doc;
+    ASSERT_TRUE(doc.setText(text));
+    EXPECT_EQ(doc.spanCount(), 102);
+    // 102 '<' bytes: more than one span per 64 bytes of text, so none is added while parsing.
+    EXPECT_EQ(doc.spanCapacity(), 102 + 8);
+}
+
 TEST(XmlDocRobust, DeepNestingParsesWithoutRecursion) {
     constexpr int kDepth = 100000;
     std::string text;

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "resources/resource.h"
 #include "ui/module.h"
 #include "ui/splitter_window.h"
@@ -42,7 +44,7 @@ CHistoryTreeView::~CHistoryTreeView() {
 }
 
 HWND CHistoryTreeView::tree() const {
-    return hwnd_ ? GetDlgItem(hwnd_, IDC_HISTORY_TREE) : nullptr;
+    return hwnd_ ? tree_ : nullptr;
 }
 
 bool CHistoryTreeView::OnCreate(CREATESTRUCTA& create) {
@@ -56,6 +58,7 @@ bool CHistoryTreeView::OnCreate(CREATESTRUCTA& create) {
         ui::resourceModule(), nullptr);
     if (!control)
         return false;
+    tree_ = control;
     images_ = ImageList_LoadImageA(ui::resourceModule(), MAKEINTRESOURCEA(IDB_HISTORY_TREE), 16, 0,
                                    RGB(0, 128, 128), IMAGE_BITMAP, LR_CREATEDIBSECTION);
     if (images_)
@@ -64,8 +67,8 @@ bool CHistoryTreeView::OnCreate(CREATESTRUCTA& create) {
     return true;
 }
 
-HTREEITEM CHistoryTreeView::insertItem(HTREEITEM parent, const std::string& text, int image,
-                                       LPARAM level) {
+HTREEITEM CHistoryTreeView::insertItem(HWND control, HTREEITEM parent, const std::string& text,
+                                       int image, LPARAM level) {
     TVINSERTSTRUCTA insert{};
     insert.hParent = parent;
     insert.hInsertAfter = TVI_LAST;
@@ -75,7 +78,7 @@ HTREEITEM CHistoryTreeView::insertItem(HTREEITEM parent, const std::string& text
     insert.item.iSelectedImage = image;
     insert.item.lParam = level;
     return reinterpret_cast<HTREEITEM>(
-        SendMessageA(tree(), TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+        SendMessageA(control, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
 void CHistoryTreeView::Rebuild() {
@@ -88,17 +91,23 @@ void CHistoryTreeView::Rebuild() {
     SendMessageA(control, WM_SETREDRAW, FALSE, 0);
     SendMessageA(control, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     const std::string rootText = "Download History";
-    HTREEITEM root = insertItem(TVI_ROOT, rootText, 0, 0);
+    HTREEITEM root = insertItem(control, TVI_ROOT, rootText, 0, 0);
 
     store_.Load();
     // The days and pages come from this one load, grouped once: the window shows a consistent
     // picture of the files as they were read, whatever a running session appends meanwhile.
     history_ = HistoryView(store_);
-    for (const std::string& day : history_.days()) {
-        HTREEITEM dayItem = insertItem(root, day, 1, 1);
-        for (const HistoryRecord* page : history_.pagesOf(day))
-            insertItem(dayItem, page->pageAddress, 2, 2);
-        SendMessageA(control, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(dayItem));
+    // Every day first, then the pages of each: a tree control may check each parent handle by
+    // searching its items in the order they were inserted (Wine's does), and the days then stand
+    // near the front, whatever the number of pages.
+    std::vector<HTREEITEM> dayItems;
+    dayItems.reserve(history_.days().size());
+    for (const std::string& day : history_.days())
+        dayItems.push_back(insertItem(control, root, day, 1, 1));
+    for (size_t d = 0; d < dayItems.size(); ++d) {
+        for (const HistoryRecord* page : history_.pagesOf(history_.days()[d]))
+            insertItem(control, dayItems[d], page->pageAddress, 2, 2);
+        SendMessageA(control, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(dayItems[d]));
     }
     SendMessageA(control, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
     SendMessageA(control, WM_SETREDRAW, TRUE, 0);

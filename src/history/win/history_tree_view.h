@@ -40,11 +40,15 @@ class CHistoryTreeView : public ui::View {
     void OnDraw(HDC dc) override;
 
   private:
-    HTREEITEM insertItem(HTREEITEM parent, const std::string& text, int image, LPARAM level);
+    HTREEITEM insertItem(HWND control, HTREEITEM parent, const std::string& text, int image,
+                         LPARAM level);
     void selectionChanged(HTREEITEM item);
 
     CHistoryStore store_;
     HistoryView history_;
+    // The tree control, a child of this view: looking it up by identifier asks Wine's server
+    // each time, which a fill of 200,000 items cannot afford.
+    HWND tree_ = nullptr;
     HIMAGELIST images_ = nullptr;
     std::string caption_;
     bool rebuilding_ = false;
