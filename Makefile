@@ -38,13 +38,15 @@ fuzz: bootstrap
 
 # The native benchmarks, then the real program under Wine against its floor (scripts/bench-wine,
 # which writes docs/bench-download.md and installs nginx-light when it is missing), then the
-# history window under Wine on a large history (scripts/bench-wine-history, docs/bench-history.md).
+# history window under Wine on a large history (scripts/bench-wine-history, docs/bench-history.md),
+# and vexaro-harvest against a headless Chromium and curl (docs/bench-harvest.md).
 bench: configure
 	@cmake --build $(NATIVE)
 	@cmake --build $(WIN64)
 	@scripts/bench
 	@scripts/bench-wine
 	@scripts/bench-wine-history
+	@bench/chromium_harvest.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
