@@ -12,8 +12,7 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-const wchar_t* const kPictureExtensions[] = {L".jpg", L".jpeg", L".jpe", L".png", L".gif",
-                                             L".bmp"};
+const wchar_t* const kPictureExtensions[] = {L".jpg", L".jpeg", L".jpe", L".png", L".gif", L".bmp"};
 
 HRESULT lastError() {
     const DWORD code = GetLastError();
@@ -25,8 +24,9 @@ bool isPicture(const std::wstring& name) {
     if (dot == std::wstring::npos)
         return false;
     const std::wstring extension = name.substr(dot);
-    return std::any_of(std::begin(kPictureExtensions), std::end(kPictureExtensions),
-                       [&](const wchar_t* known) { return lstrcmpiW(known, extension.c_str()) == 0; });
+    return std::any_of(
+        std::begin(kPictureExtensions), std::end(kPictureExtensions),
+        [&](const wchar_t* known) { return lstrcmpiW(known, extension.c_str()) == 0; });
 }
 
 std::wstring join(const std::wstring& folder, const std::wstring& name) {
@@ -51,12 +51,24 @@ std::string escapeHtml(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
+                break;
         }
     }
     return out;
