@@ -38,8 +38,12 @@ std::wstring wide(const std::string& text) {
 }
 
 int CALLBACK selectStart(HWND dialog, UINT msg, LPARAM, LPARAM start) {
-    if (msg == BFFM_INITIALIZED && start)
+    if (msg == BFFM_INITIALIZED && start) {
         SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, start);
+        // Once more when the dialog has finished filling its tree: Wine's dialog sometimes
+        // loses the first selection. The text lives until the dialog has ended.
+        PostMessageW(dialog, BFFM_SETSELECTIONW, TRUE, start);
+    }
     return 0;
 }
 
