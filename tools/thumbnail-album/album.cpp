@@ -218,11 +218,19 @@ std::vector<std::wstring> pictureNames(const std::wstring& folder) {
 }
 
 std::string pageText(const std::wstring& title, const std::vector<Picture>& pictures) {
-    const std::string heading = escapeHtml(utf8(title));
+    // The folder's own name heads the page; its whole path follows.
+    std::wstring leaf = title;
+    while (leaf.size() > 1 && (leaf.back() == L'\\' || leaf.back() == L'/'))
+        leaf.pop_back();
+    const size_t cut = leaf.find_last_of(L"\\/");
+    if (cut != std::wstring::npos && cut + 1 < leaf.size())
+        leaf = leaf.substr(cut + 1);
+    const std::string heading = escapeHtml(utf8(leaf));
+    const std::string path = escapeHtml(utf8(title));
     std::string page =
         "<!DOCTYPE html>\r\n"
         "<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n<title>Thumbnail album - " +
-        heading +
+        path +
         "</title>\r\n"
         "<style>\r\n"
         "body { font-family: Tahoma, Verdana, sans-serif; background: #f4f4f0; margin: 16px; }\r\n"
@@ -235,7 +243,7 @@ std::string pageText(const std::wstring& title, const std::vector<Picture>& pict
         "li .name { font-weight: bold; word-wrap: break-word; }\r\n"
         "li .size { color: #555; font-size: 12px; }\r\n"
         "</style>\r\n</head>\r\n<body>\r\n<h1>" +
-        heading + "</h1>\r\n<p>" + std::to_string(pictures.size()) +
+        heading + "</h1>\r\n<p>" + path + " &ndash; " + std::to_string(pictures.size()) +
         (pictures.size() == 1 ? " picture" : " pictures") + "</p>\r\n<ul>\r\n";
     for (const Picture& picture : pictures) {
         const std::string name = utf8(picture.name);
