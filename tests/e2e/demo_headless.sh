@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # `make run` without a display: the demo harvests every open demo page by itself, started from the
 # toolbar band in a stand-in browser window, saves pictures of the band's menu and of the finished
-# progress window, lists what was saved and ends on its own.
+# progress window, makes a thumbnail album of the saved pictures, lists what was saved and ends on
+# its own.
 set -euo pipefail
 
 src=${VX_SOURCE_DIR:?}
@@ -70,5 +71,16 @@ menu_shot=$VX_DEMO_DIR/band-menu.png
 [ "$(head -c 8 "$menu_shot" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
   fail "the picture of the band's menu is not a PNG"
 grep -q 'chose item 1 of the band' "$work/out.txt" || fail "the band's \"Download &All Pages\" was not chosen"
+
+# The manual ships beside the program, and "&Album..." made an album of the saved pictures with
+# the registered album maker.
+[ -f "$VX_DEMO_DIR/Vexaro/quenta.chm" ] || fail "the manual is not in the demo install folder"
+album=$saved/album.htm
+[ -f "$album" ] || fail "no thumbnail album was made"
+for name in sunset.png harbour.png thumb-harbour.png tiles.bmp; do
+  grep -q "href=\"$name\"" "$album" || fail "the album does not link $name"
+  [ -s "$saved/thumbnails/$name.png" ] || fail "the album has no thumbnail of $name"
+done
+! grep -q 'href="theme.mp3"' "$album" || fail "the album links a file that is no picture"
 
 echo "demo harvest: $(find "$saved" -type f | wc -l) files saved, picture ${width}x${height}"
