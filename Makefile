@@ -1,5 +1,5 @@
 # The two commands: `make test` and `make run`. Everything else is a step of theirs.
-.PHONY: test run bootstrap configure build build-native build-win64 bench fuzz clean format
+.PHONY: test run bootstrap configure build build-native build-win64 installer bench fuzz clean format
 
 NATIVE := build/native
 WIN64  := build/win64
@@ -26,6 +26,10 @@ build-native:
 
 build-win64:
 	@cmake --build $(WIN64)
+
+# The Windows setup program: $(WIN64)/Vexaro-1.2.0-setup.exe (NSIS; see installer/).
+installer: configure build-win64
+	@installer/build $(WIN64)
 
 # Every fuzz target under libFuzzer for FUZZ_SECONDS each (make test runs each for 8 s).
 FUZZ_SECONDS ?= 600

@@ -5,7 +5,8 @@ set(VX_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-po
 vx_library(vexaro_core_fuzz ${VX_CORE_SOURCES} ${VX_POSIX_SOURCES})
 target_compile_options(vexaro_core_fuzz PRIVATE ${VX_FUZZ_FLAGS})
 find_package(Threads REQUIRED)
-target_link_libraries(vexaro_core_fuzz PUBLIC Threads::Threads)
+find_package(CURL REQUIRED)
+target_link_libraries(vexaro_core_fuzz PUBLIC Threads::Threads CURL::libcurl)
 
 file(GLOB vx_fuzz_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
 foreach(src ${vx_fuzz_sources})

@@ -15,6 +15,10 @@ target_link_libraries(vexaro_posix_san PUBLIC vexaro_core_san)
 find_package(Threads REQUIRED)
 target_link_libraries(vexaro_core_san PUBLIC Threads::Threads)
 target_link_libraries(vexaro_core PUBLIC Threads::Threads)
+# The native HTTP road is libcurl's.
+find_package(CURL REQUIRED)
+target_link_libraries(vexaro_posix PUBLIC CURL::libcurl)
+target_link_libraries(vexaro_posix_san PUBLIC CURL::libcurl)
 
 # Only tests/support/test_paths.cpp holds the folders (see test_paths.h).
 set_source_files_properties(${CMAKE_SOURCE_DIR}/tests/support/test_paths.cpp PROPERTIES
@@ -24,7 +28,10 @@ if(VX_NATIVE_TEST_SOURCES)
   add_executable(native_tests ${VX_NATIVE_TEST_SOURCES} ${VX_TEST_SUPPORT_SOURCES})
   target_compile_options(native_tests PRIVATE ${VX_SANITIZE})
   target_link_options(native_tests PRIVATE ${VX_SANITIZE})
-  target_link_libraries(native_tests PRIVATE vexaro_posix_san vexaro_core_san gmock gtest_main)
+  # OpenSSL for the https front of the loopback server (tests/support/tls_relay.h).
+  find_package(OpenSSL REQUIRED)
+  target_link_libraries(native_tests PRIVATE vexaro_posix_san vexaro_core_san gmock gtest_main
+                        OpenSSL::SSL)
   target_include_directories(native_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   set_target_properties(native_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(native_tests DISCOVERY_MODE PRE_TEST
@@ -67,4 +74,30 @@ if(benchmark_FOUND)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
   endforeach()
+endif()
+
+# The Chromium port and vexaro-harvest (src/chromium): Linux only, over the DevTools protocol.
+find_package(Boost REQUIRED)
+find_package(nlohmann_json REQUIRED)
+find_package(OpenSSL REQUIRED)
+file(GLOB vx_chromium_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/chromium/*.cpp)
+list(FILTER vx_chromium_sources EXCLUDE REGEX "_main\\.cpp$")
+add_library(vexaro_chromium STATIC ${vx_chromium_sources})
+target_link_libraries(vexaro_chromium PUBLIC vexaro_posix vexaro_core Boost::boost
+                      nlohmann_json::nlohmann_json OpenSSL::Crypto CURL::libcurl)
+add_executable(vexaro-harvest ${CMAKE_SOURCE_DIR}/src/chromium/harvest_main.cpp)
+target_link_libraries(vexaro-harvest PRIVATE vexaro_chromium)
+set_target_properties(vexaro-harvest PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+# Tests against a real headless Chromium: one binary, one browser, one ctest entry.
+file(GLOB vx_chromium_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/chromium/*.cpp)
+if(vx_chromium_test_sources)
+  add_executable(chromium_tests ${vx_chromium_test_sources} ${VX_TEST_SUPPORT_SOURCES})
+  target_link_libraries(chromium_tests PRIVATE vexaro_chromium OpenSSL::SSL gtest_main)
+  target_include_directories(chromium_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_compile_definitions(chromium_tests PRIVATE
+    VX_HARVEST_PROGRAM="$<TARGET_FILE:vexaro-harvest>")
+  set_target_properties(chromium_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME chromium COMMAND chromium_tests)
+  set_tests_properties(chromium PROPERTIES SKIP_RETURN_CODE 77)
 endif()

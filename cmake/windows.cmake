@@ -67,9 +67,7 @@ if(VX_WIN_TEST_SOURCES)
     add_dependencies(win_tests Quenta stub-vexaro)
   endif()
   set_target_properties(win_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VX_RUNTIME_DIR})
-  # WholeProgram.* play the user for tests/e2e, which start them; they are no tests of their own.
   gtest_discover_tests(win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-    TEST_FILTER "-WholeProgram.*"
     PROPERTIES RESOURCE_LOCK desktop TIMEOUT 300)
 endif()
 

@@ -20,7 +20,7 @@
 //   --watched            the window even without messages, found as the program's progress window
 //                        is (a dialog with "&Cancel Current" and "Cancel &All"): at the end it
 //                        reads "Download complete!" with "OK", and the program waits for that
-//                        press, so the helper that plays the user (win_tests.exe) can drive it
+//                        press, so the helper that plays the user (demo-driver.exe) can drive it
 //   --report FILE        the result line written to FILE too
 //
 // Prints "files=N bytes=B reads=R sends=S ms=T" (R: reads that returned data; S: messages sent

@@ -37,6 +37,43 @@ bool guarded(Step&& step) noexcept {
 
 }  // namespace
 
+const char* httpErrorText(HttpError error) {
+    switch (error) {
+        case HttpError::None:
+            return "no response";
+        case HttpError::BadAddress:
+            return "a bad address";
+        case HttpError::UnsupportedScheme:
+            return "an unsupported scheme";
+        case HttpError::NoSession:
+            return "no internet session";
+        case HttpError::Connect:
+            return "no connection";
+        case HttpError::Send:
+            return "the request could not be sent";
+        case HttpError::Timeout:
+            return "no answer in time";
+        case HttpError::TooSlow:
+            return "too slow";
+        case HttpError::HeadTooLarge:
+            return "response headers too large";
+        case HttpError::Protocol:
+            return "not an HTTP response";
+        case HttpError::TooManyRedirects:
+            return "too many redirections";
+        case HttpError::Cancelled:
+            return "cancelled";
+        case HttpError::Read:
+            return "the response could not be read";
+    }
+    return "an unknown error";
+}
+
+void FilePass::passOver(const std::string& address, const std::string& reason) {
+    ++counts_.passedOver;
+    ports_.sink->passedOver(address, reason);
+}
+
 uint64_t percentOf(uint64_t position, uint64_t total) {
     if (total == 0)
         position = total = 1;
@@ -161,7 +198,7 @@ void FilePass::run(const MediaUrlList& media) {
         if (host_ == SessionHost::DownloadWindow && flags_.stopRequested.load() != 0)
             break;
         if (!guarded([&] { fetchOne(media, i); }))
-            ++counts_.passedOver;
+            guarded([&] { passOver(media[i], "the address could not be handled"); });
     }
     guarded([&] { lookahead_.reset(); });
     guarded([&] { close(); });
@@ -239,31 +276,35 @@ void FilePass::fetchFromCache(const std::string& address, const CacheEntry& entr
             ++counts_.duplicates;
             break;
         case SaveOutcome::Failed:
-            ++counts_.passedOver;
+            passOver(address, "the cached copy could not be saved");
             break;
     }
 }
 
 int FilePass::fetchOverHttp(const std::string& address) {
     if (address.size() < 8 || !http_) {
-        ++counts_.passedOver;
+        passOver(address, http_ ? "not an http or https address" : "no internet session");
         return 0;
     }
     std::optional<HttpAddress> target = splitHttpAddress(address);
     if (!target) {
-        ++counts_.passedOver;
+        passOver(address, "not an http or https address");
         return 0;
     }
     auto stop = [this] { return !copyMayContinue(flags_); };
     HttpOpenResult opened = http_->open(address, stop);
-    if (!opened.transfer || !isSuccess(opened.transfer->head().status)) {
-        ++counts_.passedOver;
+    if (!opened.transfer) {
+        passOver(address, httpErrorText(opened.error));
+        return 0;
+    }
+    if (!isSuccess(opened.transfer->head().status)) {
+        passOver(address, "status " + std::to_string(opened.transfer->head().status));
         return 0;
     }
     HttpTransfer& transfer = *opened.transfer;
     BodyLength length = bodyLength(transfer.head());
     if (length.kind != BodyLengthKind::Valid) {
-        ++counts_.passedOver;
+        passOver(address, "the response declares no usable length");
         return 0;
     }
     uint64_t size = length.bytes;
@@ -274,12 +315,12 @@ int FilePass::fetchOverHttp(const std::string& address) {
         return 0;
     }
     if (size > options_.maxBodyBytes) {
-        ++counts_.passedOver;
+        passOver(address, "too large");
         return 0;
     }
     char* body = bodyBuffer(size);
     if (!body) {
-        ++counts_.passedOver;
+        passOver(address, "no memory for the body");
         return 0;
     }
     startFile(target->host, target->object, size);
@@ -311,7 +352,7 @@ int FilePass::fetchOverHttp(const std::string& address) {
         if (!path.empty() && history_)
             history_->MarkDownloaded(address, path);
     } else {
-        ++counts_.passedOver;
+        passOver(address, received == size ? "cancelled" : "the transfer ended early");
     }
     if (bodyCapacity_ > kKeptBodyBytes) {
         body_.reset();
@@ -348,7 +389,7 @@ std::string FilePass::saveBuffer(const std::string& name, const char* body, uint
             ++counts_.duplicates;
             return {};
         case SaveOutcome::Failed:
-            ++counts_.passedOver;
+            passOver(name, "the file could not be written");
             return {};
     }
     return {};

@@ -67,6 +67,9 @@ struct FilePassOptions {
     std::chrono::milliseconds refreshInterval{40};
 };
 
+// A short English reason for a failed transfer, for logs and summaries.
+const char* httpErrorText(HttpError error);
+
 // Whole percent of `position` out of `total`, integer division; a total of 0 counts as 100.
 uint64_t percentOf(uint64_t position, uint64_t total);
 // "%d%% Complete" with that percent.
@@ -115,6 +118,7 @@ class FilePass {
     std::string saveFolder();
     void fetchOne(const MediaUrlList& media, std::size_t index);
     bool isFiltered(uint64_t size) const;
+    void passOver(const std::string& address, const std::string& reason);
     void show(std::string source, std::string file, uint64_t sizeShown, uint64_t percentTotal);
     void startFile(std::string source, std::string file, uint64_t size);
     void showPosition(uint64_t position, uint64_t total);

@@ -33,6 +33,8 @@ class ProgressSink {
         if (texts)
             showTexts(*texts);
     }
+    // An address gave no file, and why; a window shows nothing of it, a log or summary may.
+    virtual void passedOver(const std::string& /*address*/, const std::string& /*reason*/) {}
     // Text of button 2 ("Cancel &All", later "OK").
     virtual void setCancelAllText(const std::string& text) = 0;
     virtual void showCancelCurrent(bool show) = 0;

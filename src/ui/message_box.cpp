@@ -1,6 +1,7 @@
 #include "ui/message_box.h"
 
 #include "base/install_folder.h"
+#include "base/win/module_file.h"
 
 namespace ui {
 
@@ -45,7 +46,7 @@ std::string titleFromModulePath(const std::string& path) {
 }  // namespace
 
 const std::string& appTitle() {
-    static const std::string title = titleFromModulePath(moduleFileName(nullptr));
+    static const std::string title = titleFromModulePath(vx::moduleFileName());
     return title;
 }
 

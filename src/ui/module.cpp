@@ -17,21 +17,6 @@ void setResourceModule(HINSTANCE module) {
     g_resourceModule.store(module);
 }
 
-std::string moduleFileName(HMODULE module) {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameA(module, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return {};
-        // A full buffer means the path may have been cut; try again with room to spare.
-        if (n < path.size() - 1 || path.size() >= 32768) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 std::string loadString(UINT id) {
     std::string text(256, '\0');
     for (;;) {

@@ -15,9 +15,6 @@ namespace ui {
 HINSTANCE resourceModule();
 void setResourceModule(HINSTANCE module);
 
-// Full path of a loaded module (the program when null), whatever its length.
-std::string moduleFileName(HMODULE module = nullptr);
-
 // The string `id` of the resource module's string table, any length; empty when it has none.
 std::string loadString(UINT id);
 

@@ -16,7 +16,7 @@ if [ -z "${VX_WINE_SESSION_ID:-}" ]; then
 fi
 
 keep_beside_programs standin-windows.xml cacheurl.xml config.xml History
-for f in Quenta.dll standin-browser.exe standin-browser-driver.exe demo-driver.exe; do
+for f in Quenta.dll standin-browser.exe demo-driver.exe; do
   [ -f "$bin/$f" ] || fail "$f is not built"
 done
 
@@ -47,7 +47,7 @@ write_config "$save"
 browser_pid=
 stop_browser() {
   [ -n "$browser_pid" ] || return 0
-  "$wine_run" "$bin/standin-browser-driver.exe" --close >/dev/null 2>&1 || true
+  "$wine_run" "$bin/demo-driver.exe" --close-browsers >/dev/null 2>&1 || true
   for _ in $(seq 1 100); do
     kill -0 "$browser_pid" 2>/dev/null || break
     sleep 0.1
@@ -61,7 +61,7 @@ trap 'stop_browser; harness_cleanup' EXIT
 "$wine_run" "$bin/standin-browser.exe" >"$work/browser.txt" 2>&1 &
 browser_pid=$!
 
-"$wine_run" "$bin/standin-browser-driver.exe" --window "Page - Stand-in Browser" --choose current \
+"$wine_run" "$bin/demo-driver.exe" --band "Page - Stand-in Browser" --choose current \
   --timeout 120 >"$work/driver.txt" 2>&1 || fail "the band's menu could not be used"
 "$wine_run" "$bin/demo-driver.exe" --caption "Download complete!" --press 2 --timeout 300 \
   >>"$work/driver.txt" 2>&1 || fail "Vexaro did not finish the page"
@@ -77,11 +77,11 @@ count=$(find "$save" -type f | wc -l)
 [ "$count" = 2 ] || fail "the save folder holds $count files instead of 2: $(ls "$save")"
 
 # "&Visit Vexaro Homepage" takes the same browser window to the home page, no new window.
-"$wine_run" "$bin/standin-browser-driver.exe" --window "Other - Stand-in Browser" --choose home \
+"$wine_run" "$bin/demo-driver.exe" --band "Other - Stand-in Browser" --choose home \
   --timeout 120 >>"$work/driver.txt" 2>&1 || fail "the band's menu could not be used again"
 "$wine_run" "$bin/demo-driver.exe" --caption "http://www.norlume.com/vexaro/ - Stand-in Browser" \
   --timeout 60 >>"$work/driver.txt" 2>&1 || fail "the browser window did not go to the home page"
-windows=$("$wine_run" "$bin/standin-browser-driver.exe" --close | sed -n 's/.*asked \([0-9]*\) .*/\1/p')
+windows=$("$wine_run" "$bin/demo-driver.exe" --close-browsers | sed -n 's/.*asked \([0-9]*\) .*/\1/p')
 [ "$windows" = 2 ] || fail "the browser shows $windows windows instead of 2"
 stop_browser
 echo "PASS: the band's \"Download &Current Page\" had Vexaro save photo.jpg and song.mp3,"

@@ -72,6 +72,16 @@ menu_shot=$VX_DEMO_DIR/band-menu.png
   fail "the picture of the band's menu is not a PNG"
 grep -q 'chose item 1 of the band' "$work/out.txt" || fail "the band's \"Download &All Pages\" was not chosen"
 
+# The pictures of both pages of the settings sheet, opened from the main window.
+for page in download system; do
+  shot=$VX_DEMO_DIR/settings-$page.png
+  [ -f "$shot" ] || fail "no picture of the settings sheet's $page page"
+  [ "$(head -c 8 "$shot" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
+    fail "the picture of the $page page is not a PNG"
+done
+! cmp -s "$VX_DEMO_DIR/settings-download.png" "$VX_DEMO_DIR/settings-system.png" ||
+  fail "both pictures of the settings sheet show the same page"
+
 # The manual ships beside the program, and "&Album..." made an album of the saved pictures with
 # the registered album maker.
 [ -f "$VX_DEMO_DIR/Vexaro/quenta.chm" ] || fail "the manual is not in the demo install folder"

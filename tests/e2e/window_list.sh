@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The window list, played by a helper in win_tests.exe: Vexaro.exe starts without a switch, lists
+# The window list, played by demo-driver.exe: Vexaro.exe starts without a switch, lists
 # the open (stand-in) browser pages all checked, and "&Download Now" is pressed twice; after each
 # "Download complete!" comes "OK", and at the end the main window's close box. The save folder
 # must hold what the settings take, numbered where names clash and skipped where the same file is
@@ -50,8 +50,7 @@ cat >"$bin/standin-windows.xml" <<XML
 XML
 
 before=$(date +%s)
-export VX_DRIVE_SESSIONS=2
-drive DownloadsFromTheWindowListThenClosesIt "\"$(winpath "$bin/Vexaro.exe")\""
+drive "\"$(winpath "$bin/Vexaro.exe")\"" 2
 after=$(date +%s)
 grep -q '^rows=2$' "$work/report.txt" || fail "the list did not show exactly the two pages"
 [ "$(grep -c '^caption=' "$work/report.txt")" = 2 ] || fail "two sessions were not seen"

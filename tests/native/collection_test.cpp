@@ -5,96 +5,24 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
+#include <atomic>
 #include <optional>
 #include <string>
-#include <deque>
 #include <vector>
 
 #include "base/file_system.h"
 #include "base/install_folder.h"
 #include "history/history_store.h"
 #include "settings/download_settings.h"
+#include "support/fake_browser.h"
 #include "support/memory_file_system.h"
 
 namespace {
 
-using vx::PageImage;
-
-// What one fake window shows. A window without an address has no HTML document.
-struct FakeWindow {
-    std::optional<std::string> address;
-    std::string title;
-    std::vector<std::optional<PageImage>> images;   // nullopt: not an image element
-    std::vector<std::optional<std::string>> links;  // nullopt: an area, not an anchor
-    // Calls made on the window's document.
-    int imageCollectionReads = 0;
-    int linkCollectionReads = 0;
-    std::vector<int32_t> elementsRead;
-    // Runs after each element read, so a test can stop the session in the middle of a page.
-    std::function<void(int32_t)> afterElement;
-};
-
-class FakeDocument : public vx::PageDocument {
-  public:
-    explicit FakeDocument(FakeWindow& window) : window_(window) {}
-    std::string title() override { return window_.title; }
-    int32_t imageCount() override {
-        ++window_.imageCollectionReads;
-        return static_cast<int32_t>(window_.images.size());
-    }
-    std::optional<PageImage> image(int32_t index) override {
-        auto result = window_.images.at(index);
-        read(index);
-        return result;
-    }
-    int32_t linkCount() override {
-        ++window_.linkCollectionReads;
-        return static_cast<int32_t>(window_.links.size());
-    }
-    std::optional<std::string> linkTarget(int32_t index) override {
-        auto result = window_.links.at(index);
-        read(index);
-        return result;
-    }
-
-  private:
-    void read(int32_t index) {
-        window_.elementsRead.push_back(index);
-        if (window_.afterElement)
-            window_.afterElement(index);
-    }
-    FakeWindow& window_;
-};
-
-class FakeBrowser : public vx::BrowserWindowSource {
-  public:
-    std::deque<FakeWindow> windows;
-    std::vector<int32_t> pagesAsked;
-
-    FakeWindow& add(std::optional<std::string> address, std::string title = "Page") {
-        windows.push_back({});
-        windows.back().address = std::move(address);
-        windows.back().title = std::move(title);
-        return windows.back();
-    }
-    int32_t windowCount() override { return static_cast<int32_t>(windows.size()); }
-    std::optional<vx::BrowserPage> page(int32_t index) override {
-        pagesAsked.push_back(index);
-        FakeWindow& window = windows.at(index);
-        if (!window.address)
-            return std::nullopt;
-        vx::BrowserPage page;
-        page.address = *window.address;
-        page.document = std::make_unique<FakeDocument>(window);
-        return page;
-    }
-};
-
-PageImage img(std::string source, int32_t width = 100, int32_t height = 100) {
-    return PageImage{std::move(source), width, height};
-}
+using vx::test::FakeBrowser;
+using vx::test::FakeDocument;
+using vx::test::FakeWindow;
+using vx::test::img;
 
 vx::PageUrlList pages(std::initializer_list<const char*> addresses) {
     vx::PageUrlList list;

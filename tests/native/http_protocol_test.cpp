@@ -9,15 +9,6 @@
 namespace vx {
 namespace {
 
-TEST(HttpRequest, IsAPlainHttp10GetWithTheAgentName) {
-    EXPECT_EQ(requestText({false, "h", 80, "/a.jpg?x=1"}),
-              "GET /a.jpg?x=1 HTTP/1.0\r\nUser-Agent: Vexaro\r\nHost: h\r\n\r\n");
-    EXPECT_EQ(requestText({false, "h", 8080, "/"}),
-              "GET / HTTP/1.0\r\nUser-Agent: Vexaro\r\nHost: h:8080\r\n\r\n");
-    EXPECT_EQ(requestText({false, "::1", 81, "/"}),
-              "GET / HTTP/1.0\r\nUser-Agent: Vexaro\r\nHost: [::1]:81\r\n\r\n");
-}
-
 TEST(Redirection, ResolvesAgainstTheAddressAskedFor) {
     EXPECT_EQ(resolveLocation("http://h/a/b.jpg", "http://o/x"), "http://o/x");
     EXPECT_EQ(resolveLocation("http://h:81/a/b.jpg", "/x/y"), "http://h:81/x/y");

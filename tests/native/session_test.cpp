@@ -17,6 +17,7 @@
 #include "history/history_store.h"
 #include "resources/resource.h"
 #include "settings/download_settings.h"
+#include "support/fake_browser.h"
 #include "support/memory_file_system.h"
 
 namespace {
@@ -24,60 +25,13 @@ namespace {
 using vx::DownloadSession;
 using vx::SessionHost;
 using vx::SessionPhase;
+using vx::test::FakeBrowser;
+using vx::test::FakeWindow;
+using vx::test::img;
 
 std::string text(int id) {
     return vx::tableText(id);
 }
-
-// A page whose images and links are given; it can run a hook before each image is read, to act
-// while the worker is collecting.
-class FakeDocument final : public vx::PageDocument {
-  public:
-    std::vector<vx::PageImage> images;
-    std::vector<std::string> links;
-    std::function<void()> beforeImage;
-
-    std::string title() override { return "page"; }
-    int32_t imageCount() override { return static_cast<int32_t>(images.size()); }
-    std::optional<vx::PageImage> image(int32_t index) override {
-        if (beforeImage)
-            beforeImage();
-        return images.at(static_cast<size_t>(index));
-    }
-    int32_t linkCount() override { return static_cast<int32_t>(links.size()); }
-    std::optional<std::string> linkTarget(int32_t index) override {
-        return links.at(static_cast<size_t>(index));
-    }
-};
-
-struct FakeWindow {
-    std::string address;
-    std::vector<vx::PageImage> images;
-    std::vector<std::string> links;
-    bool folder = false;
-};
-
-class FakeBrowser final : public vx::BrowserWindowSource {
-  public:
-    explicit FakeBrowser(std::vector<FakeWindow> windows, std::function<void()> beforeImage = {})
-        : windows_(std::move(windows)), beforeImage_(std::move(beforeImage)) {}
-
-    int32_t windowCount() override { return static_cast<int32_t>(windows_.size()); }
-    std::optional<vx::BrowserPage> page(int32_t index) override {
-        const FakeWindow& w = windows_.at(static_cast<size_t>(index));
-        if (w.folder)
-            return std::nullopt;
-        auto doc = std::make_unique<FakeDocument>();
-        doc->images = w.images;
-        doc->links = w.links;
-        doc->beforeImage = beforeImage_;
-        return vx::BrowserPage{w.address, std::move(doc)};
-    }
-
-  private:
-    std::vector<FakeWindow> windows_;
-    std::function<void()> beforeImage_;
-};
 
 // Records what the worker does to its host's windows, in order. A message box can run a hook
 // while it is "open", as a user would act meanwhile.
@@ -117,10 +71,6 @@ class StandInPassSession final : public DownloadSession {
     }
 };
 
-vx::PageImage img(const std::string& src, int32_t w = 100, int32_t h = 100) {
-    return vx::PageImage{src, w, h};
-}
-
 vx::DownloadSettings imagesAndMedia() {
     vx::DownloadSettings s{};
     s.typeImages = 1;
@@ -133,12 +83,15 @@ vx::DownloadSettings imagesAndMedia() {
 class SessionTest : public ::testing::Test {
   protected:
     // A file pass that ends the way the real one does and remembers what it was given.
+    // `whileCollecting` runs before each element of every page is read.
     vx::SessionWorkerServices services(StandInPassSession& session, std::vector<FakeWindow> windows,
-                                       std::function<void()> beforeImage = {}) {
+                                       std::function<void()> whileCollecting = {}) {
+        if (whileCollecting)
+            for (FakeWindow& w : windows)
+                w.beforeElement = [whileCollecting](int32_t) { whileCollecting(); };
         vx::SessionWorkerServices s;
-        s.openBrowserWindows = [windows,
-                                beforeImage]() -> std::unique_ptr<vx::BrowserWindowSource> {
-            return std::make_unique<FakeBrowser>(windows, beforeImage);
+        s.openBrowserWindows = [windows]() -> std::unique_ptr<vx::BrowserWindowSource> {
+            return std::make_unique<FakeBrowser>(windows);
         };
         session.pass = [this, &session](const vx::MediaUrlList& media) {
             passes.push_back(media);
@@ -157,10 +110,27 @@ class SessionTest : public ::testing::Test {
     std::vector<vx::MediaUrlList> passes;
 };
 
+FakeWindow page(std::string address, std::vector<std::optional<vx::PageImage>> images,
+                std::vector<std::optional<std::string>> links) {
+    FakeWindow window;
+    window.address = std::move(address);
+    window.title = "page";
+    window.images = std::move(images);
+    window.links = std::move(links);
+    return window;
+}
+
+// A folder window: no HTML document.
+FakeWindow folder() {
+    FakeWindow window;
+    window.title = "C:\\";
+    return window;
+}
+
 const std::vector<FakeWindow> kTwoPages = {
-    {"http://h/a.html", {img("http://h/1.jpg"), img("http://h/2.jpg")}, {"http://h/s.mp3"}},
-    {"file:///C:/", {}, {}, true},
-    {"http://h/b/", {img("http://h/3.gif")}, {"http://h/x.html", "http://h/m.swf"}},
+    page("http://h/a.html", {img("http://h/1.jpg"), img("http://h/2.jpg")}, {"http://h/s.mp3"}),
+    folder(),
+    page("http://h/b/", {img("http://h/3.gif")}, {"http://h/x.html", "http://h/m.swf"}),
 };
 
 TEST_F(SessionTest, DownloadWindowWithEmptyPageListEndsByTheNoFilesPath) {
@@ -199,10 +169,10 @@ TEST_F(SessionTest, NoFilesPathCoversPagesWithoutMatchingMediaAndMissingPages) {
     const std::vector<Case> cases = {
         {"page not open", {"http://h/gone.html"}, kTwoPages, false},
         {"no windows at all", {"http://h/a.html"}, {}, false},
-        {"only a folder window", {"file:///C:/"}, {{"file:///C:/", {}, {}, true}}, false},
+        {"only a folder window", {"file:///C:/"}, {folder()}, false},
         {"page without images, images only",
          {"http://h/text.html"},
-         {{"http://h/text.html", {}, {"http://h/s.mp3"}}},
+         {page("http://h/text.html", {}, {"http://h/s.mp3"})},
          true},
     };
     for (const Case& c : cases) {

@@ -9,52 +9,37 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_browser.h"
+
 namespace {
 
-struct FakeWindow {
-    std::string title;
-    std::string address;
-    bool html = true;      // false: a folder window of the file manager
-    bool readable = true;  // false: the window fails when it is read
-};
+using vx::test::FakeBrowser;
+using vx::test::FakeWindow;
 
-class FakeDocument : public vx::PageDocument {
-  public:
-    explicit FakeDocument(std::string title) : title_(std::move(title)) {}
-    std::string title() override { return title_; }
-    int32_t imageCount() override { return 0; }
-    std::optional<vx::PageImage> image(int32_t) override { return std::nullopt; }
-    int32_t linkCount() override { return 0; }
-    std::optional<std::string> linkTarget(int32_t) override { return std::nullopt; }
+FakeWindow page(std::string title, std::string address) {
+    FakeWindow window;
+    window.address = std::move(address);
+    window.title = std::move(title);
+    return window;
+}
 
-  private:
-    std::string title_;
-};
-
-class FakeWindows : public vx::BrowserWindowSource {
-  public:
-    explicit FakeWindows(std::vector<FakeWindow> windows) : windows_(std::move(windows)) {}
-    int32_t windowCount() override { return static_cast<int32_t>(windows_.size()); }
-    std::optional<vx::BrowserPage> page(int32_t index) override {
-        const FakeWindow& w = windows_.at(static_cast<size_t>(index));
-        if (!w.html || !w.readable)
-            return std::nullopt;
-        return vx::BrowserPage{w.address, std::make_unique<FakeDocument>(w.title)};
-    }
-
-  private:
-    std::vector<FakeWindow> windows_;
-};
+// A folder window of the file manager, or a window that fails when it is read: it has a title,
+// but gives no HTML document.
+FakeWindow withoutDocument(std::string title) {
+    FakeWindow window;
+    window.title = std::move(title);
+    return window;
+}
 
 vx::WindowListRow row(std::string title, std::string address, bool checked) {
     return vx::WindowListRow{std::move(title), std::move(address), checked};
 }
 
 TEST(WindowListFill, OneCheckedRowPerHtmlWindowInWindowOrder) {
-    FakeWindows source({
-        {"Holiday photos", "http://127.0.0.1/album/index.html"},
-        {"C:\\Users", "file:///C:/Users", false},
-        {"Music", "http://127.0.0.1/music/"},
+    FakeBrowser source({
+        page("Holiday photos", "http://127.0.0.1/album/index.html"),
+        withoutDocument("C:\\Users"),
+        page("Music", "http://127.0.0.1/music/"),
     });
     const std::vector<vx::WindowListRow> expected{
         row("Holiday photos", "http://127.0.0.1/album/index.html", true),
@@ -64,7 +49,7 @@ TEST(WindowListFill, OneCheckedRowPerHtmlWindowInWindowOrder) {
 }
 
 TEST(WindowListFill, UntitledPageGetsThePlaceholderBytes) {
-    FakeWindows source(std::vector<FakeWindow>{{"", "http://127.0.0.1/untitled/"}});
+    FakeBrowser source({page("", "http://127.0.0.1/untitled/")});
     const auto rows = vx::fillWindowList(source);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].title, std::string("\xCE\xDE\xB1\xEA\xCC\xE2"));
@@ -80,9 +65,9 @@ TEST(WindowListFill, TitlesKeepTheirBytes) {
 }
 
 TEST(WindowListFill, TwoWindowsOnOneAddressGiveTwoRows) {
-    FakeWindows source({
-        {"First", "http://127.0.0.1/same.html"},
-        {"Second", "http://127.0.0.1/same.html"},
+    FakeBrowser source({
+        page("First", "http://127.0.0.1/same.html"),
+        page("Second", "http://127.0.0.1/same.html"),
     });
     const auto rows = vx::fillWindowList(source);
     ASSERT_EQ(rows.size(), 2u);
@@ -91,10 +76,10 @@ TEST(WindowListFill, TwoWindowsOnOneAddressGiveTwoRows) {
 }
 
 TEST(WindowListFill, UnreadableWindowCostsOnlyItself) {
-    FakeWindows source({
-        {"Before", "http://a/"},
-        {"Broken", "http://b/", true, false},
-        {"After", "http://c/"},
+    FakeBrowser source({
+        page("Before", "http://a/"),
+        withoutDocument("Broken"),
+        page("After", "http://c/"),
     });
     const auto rows = vx::fillWindowList(source);
     ASSERT_EQ(rows.size(), 2u);
@@ -103,9 +88,9 @@ TEST(WindowListFill, UnreadableWindowCostsOnlyItself) {
 }
 
 TEST(WindowListFill, NoWindowsNoRows) {
-    FakeWindows none({});
+    FakeBrowser none;
     EXPECT_TRUE(vx::fillWindowList(none).empty());
-    FakeWindows onlyFolders({{"C:\\", "file:///C:/", false}, {"D:\\", "file:///D:/", false}});
+    FakeBrowser onlyFolders({withoutDocument("C:\\"), withoutDocument("D:\\")});
     EXPECT_TRUE(vx::fillWindowList(onlyFolders).empty());
 }
 

@@ -17,7 +17,7 @@ inline const char* describeHttpError(HttpError error) {
         case HttpError::BadAddress:
             return "the address is not an absolute http or https address";
         case HttpError::UnsupportedScheme:
-            return "https needs a TLS implementation, which this client does not have";
+            return "the address's scheme is not supported";
         case HttpError::NoSession:
             return "no internet session";
         case HttpError::Connect:

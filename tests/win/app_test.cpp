@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/install_folder.h"
+#include "base/win/module_file.h"
 #include "base/string_table.h"
 #include "resources/resource.h"
 #include "ui/message_box.h"
@@ -103,7 +104,7 @@ TEST(InstallEnvironment, FolderOfTheRunningProgramEndsWithBackslash) {
     std::string folder = vx::platformInstallEnvironment().installFolder();
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), '\\');
-    std::string program = ui::moduleFileName(nullptr);
+    std::string program = vx::moduleFileName();
     EXPECT_EQ(program.compare(0, folder.size(), folder), 0) << program;
     EXPECT_EQ(program.substr(folder.size()).find('\\'), std::string::npos) << program;
     EXPECT_NE(GetFileAttributesA((folder + "win_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES);

@@ -19,6 +19,7 @@
 #include "history/history_store.h"
 #include "resources/resource.h"
 #include "support/memory_file_system.h"
+#include "ui/controls.h"
 #include "ui/window.h"
 #include "win_test_util.h"
 
@@ -78,14 +79,7 @@ std::vector<std::string> texts(const std::vector<TreeItem>& items) {
 HTREEITEM findItem(HWND tree, const std::vector<std::string>& path) {
     auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
     for (std::size_t depth = 0; item;) {
-        char text[1024] = {};
-        TVITEMA data{};
-        data.mask = TVIF_TEXT | TVIF_HANDLE;
-        data.hItem = item;
-        data.pszText = text;
-        data.cchTextMax = sizeof text;
-        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-        if (path[depth] == text) {
+        if (path[depth] == ui::treeItemText(tree, item)) {
             if (++depth == path.size())
                 return item;
             item = reinterpret_cast<HTREEITEM>(
@@ -105,15 +99,8 @@ std::vector<std::vector<std::string>> readRows(HWND list) {
     std::vector<std::vector<std::string>> rows;
     for (int r = 0; r < count; ++r) {
         std::vector<std::string> row;
-        for (int c = 0; c < columns; ++c) {
-            char buffer[1024] = {};
-            LVITEMA item{};
-            item.iSubItem = c;
-            item.pszText = buffer;
-            item.cchTextMax = sizeof buffer;
-            SendMessageA(list, LVM_GETITEMTEXTA, r, reinterpret_cast<LPARAM>(&item));
-            row.push_back(buffer);
-        }
+        for (int c = 0; c < columns; ++c)
+            row.push_back(ui::listItemText(list, r, c));
         rows.push_back(row);
     }
     return rows;

@@ -68,37 +68,8 @@ DWORD regsvr32(const std::string& switches) {
     return code;
 }
 
-struct RegValue {
-    DWORD type = 0;
-    std::string bytes;
-};
-
-std::optional<RegValue> readValue(HKEY root, const std::string& key, const char* name) {
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return std::nullopt;
-    RegValue value;
-    DWORD size = 0;
-    LONG rc = RegQueryValueExA(h, name, nullptr, &value.type, nullptr, &size);
-    if (rc == ERROR_SUCCESS) {
-        value.bytes.resize(size);
-        rc = RegQueryValueExA(h, name, nullptr, &value.type,
-                              reinterpret_cast<BYTE*>(value.bytes.data()), &size);
-        value.bytes.resize(size);
-    }
-    RegCloseKey(h);
-    if (rc != ERROR_SUCCESS)
-        return std::nullopt;
-    return value;
-}
-
-bool keyExists(HKEY root, const std::string& key) {
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(h);
-    return true;
-}
+using RegValue = wintest::StoredValue;
+using wintest::keyExists;
 
 RegValue sz(const std::string& text) {
     return {REG_SZ, text + '\0'};
@@ -372,7 +343,7 @@ TEST_F(QuentaBandTest, RegistrationWritesEveryEntryByteForByte) {
         {{cls + "\\TypeLib", nullptr}, sz(kLibidText)},
     };
     for (const auto& [where, value] : expected) {
-        auto read = readValue(HKEY_CLASSES_ROOT, where.first, where.second);
+        auto read = wintest::readStoredValue(HKEY_CLASSES_ROOT, where.first, where.second);
         ASSERT_TRUE(read.has_value()) << where.first << " " << (where.second ? where.second : "");
         EXPECT_EQ(read->type, value.type) << where.first;
         EXPECT_EQ(read->bytes, value.bytes) << where.first;
@@ -389,7 +360,7 @@ TEST_F(QuentaBandTest, RegistrationWritesEveryEntryByteForByte) {
     EXPECT_EQ(subKeys, 0u);
     EXPECT_EQ(values, 0u) << "Programmable is an empty key";
 
-    auto toolbarValue = readValue(HKEY_LOCAL_MACHINE, kToolbarsKey, kClsidText);
+    auto toolbarValue = wintest::readStoredValue(HKEY_LOCAL_MACHINE, kToolbarsKey, kClsidText);
     ASSERT_TRUE(toolbarValue.has_value());
     EXPECT_EQ(toolbarValue->type, static_cast<DWORD>(REG_BINARY));
     EXPECT_EQ(toolbarValue->bytes, "");
@@ -423,7 +394,8 @@ TEST_F(QuentaBandTest, RegistrationForceRemovesWhatAnOlderOneLeftUnderTheClassKe
 
     ASSERT_EQ(regsvr32(""), 0u);
     EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, stale));
-    EXPECT_FALSE(readValue(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kClsidText, "Leftover"));
+    EXPECT_FALSE(wintest::readStoredValue(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kClsidText,
+                                          "Leftover"));
 }
 
 TEST_F(QuentaBandTest, UnregisteringTwiceSucceedsAndLeavesTheClsidKey) {
@@ -436,7 +408,8 @@ TEST_F(QuentaBandTest, UnregisteringTwiceSucceedsAndLeavesTheClsidKey) {
     EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, "Quenta.QuentaBar.1"));
     EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, "Quenta.QuentaBar"));
     EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, "CLSID"));
-    EXPECT_FALSE(readValue(HKEY_LOCAL_MACHINE, kToolbarsKey, kClsidText).has_value());
+    EXPECT_FALSE(
+        wintest::readStoredValue(HKEY_LOCAL_MACHINE, kToolbarsKey, kClsidText).has_value());
     ComPtr<ITypeLib> library;
     EXPECT_TRUE(FAILED(LoadRegTypeLib(kLibid, 1, 0, LOCALE_NEUTRAL, &library)));
 

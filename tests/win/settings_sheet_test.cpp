@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/file_system.h"
+#include "base/win/module_file.h"
 #include "resources/resource.h"
 #include "settings/toolbar_button.h"
 #include "settings/win/settings_sheet.h"
@@ -21,7 +22,6 @@
 #include "ui/message_box.h"
 #include "ui/text.h"
 #include <uxtheme.h>
-#include "support/test_paths.h"
 #include "win_test_util.h"
 
 namespace {
@@ -1158,35 +1158,11 @@ class ToolbarKeyGuard {
 };
 
 bool keyExists(const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return wintest::keyExists(HKEY_LOCAL_MACHINE, path);
 }
 
-struct StoredValue {
-    DWORD type = 0;
-    std::string bytes;  // as stored, terminating zero included
-};
-
-std::optional<StoredValue> readValue(const char* name) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vx::kToolbarButtonKey, 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    StoredValue value;
-    DWORD size = 0;
-    LONG status = RegQueryValueExA(key, name, nullptr, &value.type, nullptr, &size);
-    if (status == ERROR_SUCCESS) {
-        value.bytes.resize(size);
-        status = RegQueryValueExA(key, name, nullptr, &value.type,
-                                  reinterpret_cast<BYTE*>(value.bytes.data()), &size);
-    }
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS)
-        return std::nullopt;
-    return value;
+std::optional<wintest::StoredValue> readValue(const char* name) {
+    return wintest::readStoredValue(HKEY_LOCAL_MACHINE, vx::kToolbarButtonKey, name);
 }
 
 std::vector<std::string> valueNames() {
@@ -1232,7 +1208,7 @@ TEST_F(GeneralPage, AddWritesTheSixValues) {
     EXPECT_EQ(ui::windowText(GetDlgItem(page, IDC_ADD_TOOLBAR_BUTTON)), "&Add Shortcut to Toolbar");
     EXPECT_EQ(ui::windowText(GetDlgItem(page, IDC_REMOVE_TOOLBAR_BUTTON)),
               "&Remove Shortcut from Toolbar");
-    const std::string program = ui::moduleFileName(nullptr);
+    const std::string program = vx::moduleFileName();
     for (int round = 0; round < 2; ++round) {
         wintest::MessageBoxCatcher boxes;
         click(IDC_ADD_TOOLBAR_BUTTON);
@@ -1438,84 +1414,6 @@ TEST(SettingsSheetOwner, CancelledFromTheOwnersThreadWhileTheWorkerWaits) {
     EXPECT_EQ(record, before);
     EXPECT_TRUE(IsWindowEnabled(owner));
     DestroyWindow(owner);
-}
-
-}  // namespace
-
-namespace {
-
-// A Unix path of the source tree when running under Wine ("Z:/..."), empty otherwise.
-std::string unixSourceDir() {
-    std::string dir = VX_SOURCE_DIR;
-    if (dir.rfind("Z:", 0) != 0)
-        return {};
-    return dir.substr(2);
-}
-
-// Runs the screenshot script on the window's rectangle and waits for its picture, serving this
-// thread's windows meanwhile. Wine starts Unix programs through CreateProcess but gives no
-// process handle for them: the script's output files tell when it is done.
-bool screenshot(ui::PropSheet& sheet, const std::string& name) {
-    const std::string windowsPath = std::string(VX_SOURCE_DIR) + "/build/screenshots/" + name;
-    const std::string unixPath = unixSourceDir() + "/build/screenshots/" + name;
-    auto& files = vx::platformFileSystem();
-    DeleteFileA(windowsPath.c_str());
-    DeleteFileA((windowsPath + ".failed").c_str());
-    RECT rect{};
-    GetWindowRect(sheet.hwnd(), &rect);
-    std::string command = "/bin/bash " + unixSourceDir() + "/scripts/screenshot-sheet " + unixPath +
-                          " " + std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
-                          std::to_string(rect.right - rect.left) + " " +
-                          std::to_string(rect.bottom - rect.top);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return false;
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    if (process.hThread)
-        CloseHandle(process.hThread);
-    wintest::waitFor(
-        [&] {
-            pumpSheet(sheet);
-            return files.exists(windowsPath) || files.exists(windowsPath + ".failed");
-        },
-        std::chrono::milliseconds(120000));
-    auto bytes = files.readFile(windowsPath);
-    return bytes && bytes->size() > 8 && bytes->compare(0, 4, "\x89PNG") == 0;
-}
-
-void paintNow(ui::PropSheet& sheet) {
-    RedrawWindow(sheet.hwnd(), nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    GdiFlush();
-    pumpSheet(sheet);
-}
-
-TEST(SettingsScreenshot, BothPagesOfTheSheet) {
-    if (unixSourceDir().empty())
-        GTEST_SKIP() << "screenshots are taken under Wine and X only";
-    ConfigFileGuard config;
-    vx::DownloadSettings record = sampleRecord("D:\\Media\\Download");
-    record.limitFileSize = 1;
-    record.limitResolution = 1;
-    record.resolutions = {{640, 480}, {800, 600}};
-    record.typeMp3 = 1;
-    vx::SettingsSheet sheet(record, nullptr);
-    ASSERT_TRUE(sheet.Create());
-    SetForegroundWindow(sheet.sheet().hwnd());
-    paintNow(sheet.sheet());
-
-    EXPECT_TRUE(screenshot(sheet.sheet(), "settings-download.png"));
-
-    HWND tree = sheet.sheet().GetPageTreeControl();
-    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET,
-                 reinterpret_cast<LPARAM>(sheet.sheet().treeItem(1)));
-    paintNow(sheet.sheet());
-    ASSERT_EQ(sheet.sheet().GetActivePage(), &sheet.generalPage());
-    EXPECT_TRUE(screenshot(sheet.sheet(), "settings-system.png"));
 }
 
 }  // namespace

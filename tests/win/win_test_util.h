@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -15,10 +16,12 @@
 #include <thread>
 #include <vector>
 
+#include "download/browser_port.h"
+#include "robot.h"
+
 namespace wintest {
 
-// Generous: the machine running the tests may be loaded.
-inline constexpr std::chrono::milliseconds kDeadline{30000};
+using robot::kDeadline;
 
 // Handles every message waiting for this thread (dialog keyboard handling included).
 void pumpMessages();
@@ -27,51 +30,17 @@ void pumpMessages();
 // passed; returns the last value of `done`.
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline = kDeadline);
 
-struct CaughtBox {
-    DWORD processId = 0;
-    std::string caption;
-    std::string text;
-    UINT iconStyle = 0;  // MB_ICONINFORMATION and the like, read from the box's icon, 0 if none
-    std::vector<int> buttons;
-    int answer = 0;  // the button this catcher pressed
-};
+using robot::CaughtBox;
 
-// Watches for message boxes (dialog class #32770 with the static text 0xFFFF and nothing but
-// static controls and buttons) of one process, records caption and text, and presses an answer.
-// It runs on its own thread, so it catches boxes of any thread, also while the test thread
-// itself sits in a message box's modal loop.
-class MessageBoxCatcher {
+// Message boxes caught and answered (see robot::MessageBoxCatcher); the test thread can wait for
+// them while serving its own windows.
+class MessageBoxCatcher : public robot::MessageBoxCatcher {
   public:
-    // Watches no process until watchProcess() names one.
-    static constexpr DWORD kNoProcess = 0xFFFFFFFF;
-
-    // `processId` 0 means this process. Each box gets the next answer from `answers`, the last
-    // one repeating; when a box lacks that button, its IDCANCEL, IDNO or IDOK is pressed.
-    explicit MessageBoxCatcher(std::vector<int> answers = {IDOK}, DWORD processId = 0);
-    ~MessageBoxCatcher();
-    MessageBoxCatcher(const MessageBoxCatcher&) = delete;
-    MessageBoxCatcher& operator=(const MessageBoxCatcher&) = delete;
-
-    void watchProcess(DWORD processId);
-    std::vector<CaughtBox> boxes() const;
-    size_t count() const;
+    using robot::MessageBoxCatcher::MessageBoxCatcher;
     // Pumps this thread's messages until `n` boxes have been caught.
     bool waitForCount(size_t n, std::chrono::milliseconds deadline = kDeadline);
-
-  private:
-    void watch();
-    void inspect(HWND window);
-
-    std::vector<int> answers_;
-    std::atomic<DWORD> processId_;
-    std::atomic<bool> stop_{false};
-    mutable std::mutex mutex_;
-    std::vector<CaughtBox> boxes_;
-    std::set<HWND> seen_;
-    std::thread thread_;
 };
 
-// A new empty folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
   public:
     TempFolder();
@@ -111,6 +80,14 @@ class RegistryValueGuard {
     DWORD type_ = 0;
     std::vector<BYTE> data_;
 };
+
+// A registry value as stored: its type and its bytes (a string's terminating zero included).
+struct StoredValue {
+    DWORD type = 0;
+    std::string bytes;
+};
+std::optional<StoredValue> readStoredValue(HKEY root, const std::string& key, const char* name);
+bool keyExists(HKEY root, const std::string& key);
 
 // A dialog template in memory (DLGTEMPLATE with its items), positions in dialog units.
 class DialogTemplate {
@@ -167,19 +144,35 @@ class StandinWindows : public ProgramFolderFile {
     StandinWindows() : ProgramFolderFile("standin-windows.xml") {}
 };
 
-// Helpers for a thread that plays the user while another thread runs the windows: they never
-// pump messages of their own and never hang on a window that does not answer.
+// A standin-windows.xml with one HTML window on `pageUrl` showing `images` (10x10) and `links`.
+std::string pageFixture(const std::string& pageUrl, const std::vector<std::string>& images,
+                        const std::vector<std::string>& links);
 
-// Sleeps in short steps until `done` returns true or the deadline has passed.
-bool poll(const std::function<bool()>& done, std::chrono::milliseconds deadline = kDeadline);
-// The window's text, empty when it does not answer within five seconds.
-std::string textOf(HWND window);
-std::string className(HWND window);
-// Posts a button click, as the mouse would give it.
-void press(HWND dialog, int id);
-// A visible message box (a dialog with the text control 0xFFFF) owned by `owner`.
-HWND boxOwnedBy(HWND owner);
-// The first visible top-level dialog of process `pid` holding a child with id `childId`.
-HWND dialogOfProcessWith(DWORD pid, int childId);
+// An event that holds a worker until the test opens it; opened at the latest when it goes.
+class Gate {
+  public:
+    Gate() : event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Gate() {
+        open();
+        CloseHandle(event_);
+    }
+    Gate(const Gate&) = delete;
+    Gate& operator=(const Gate&) = delete;
+    void open() { SetEvent(event_); }
+    // A browser window collection with no windows whose count waits for the gate, so that the
+    // worker is held in its collection phase for as long as a test needs.
+    std::unique_ptr<vx::BrowserWindowSource> heldBrowser() const;
+
+  private:
+    HANDLE event_;
+};
+
+// For a thread that plays the user while another thread runs the windows.
+using robot::boxOwnedBy;
+using robot::className;
+using robot::dialogOfProcessWith;
+using robot::poll;
+using robot::press;
+using robot::textOf;
 
 }  // namespace wintest

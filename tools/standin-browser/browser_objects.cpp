@@ -10,71 +10,18 @@ using Microsoft::WRL::ComPtr;
 
 namespace standin {
 
-std::wstring toWide(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int n =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(n, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-std::string toAnsi(const wchar_t* text, int length) {
-    if (!text)
-        return {};
-    if (length < 0)
-        length = lstrlenW(text);
-    if (length == 0)
-        return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, length, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 namespace {
 
-BSTR allocate(const std::string& text) {
-    const std::wstring wide = toWide(text);
-    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-}
-
-class Browser final : public WebBrowser2Stubs {
+class Browser final : public ComObject<WebBrowser2Stubs> {
   public:
     explicit Browser(BrowserHost* host) : host_(host) {}
     void detach() { host_ = nullptr; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != IID_IWebBrowser &&
-            riid != IID_IWebBrowserApp && riid != IID_IWebBrowser2)
-            return E_NOINTERFACE;
-        *out = static_cast<IWebBrowser2*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&references_);
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
     HRESULT STDMETHODCALLTYPE get_LocationURL(BSTR* location) override {
-        if (!location)
-            return E_POINTER;
-        *location = allocate(host_ ? host_->address() : std::string());
-        return S_OK;
+        return toBstr(host_ ? host_->address() : std::string(), location);
     }
     HRESULT STDMETHODCALLTYPE get_LocationName(BSTR* name) override {
-        if (!name)
-            return E_POINTER;
-        *name = allocate(host_ ? host_->title() : std::string());
-        return S_OK;
+        return toBstr(host_ ? host_->title() : std::string(), name);
     }
     HRESULT STDMETHODCALLTYPE get_HWND(SHANDLE_PTR* window) override {
         if (!window)
@@ -110,7 +57,10 @@ class Browser final : public WebBrowser2Stubs {
     }
 
   private:
-    LONG references_ = 1;
+    bool answers(REFIID riid) const override {
+        return riid == IID_IWebBrowser || riid == IID_IWebBrowserApp || riid == IID_IWebBrowser2;
+    }
+
     BrowserHost* host_;
 };
 
@@ -178,16 +128,6 @@ class BandSite final : public IOleWindow,
     BrowserHost* host_;
     ComPtr<IWebBrowser2> browser_;
 };
-
-template <class T, class... Args>
-ComPtr<T> make(Args&&... args) {
-    ComPtr<T> object;
-    if (T* made = new (std::nothrow) T(std::forward<Args>(args)...)) {
-        object = made;
-        made->Release();
-    }
-    return object;
-}
 
 }  // namespace
 

@@ -11,6 +11,8 @@
 
 #include <string>
 
+#include "common/com_object.h"
+
 namespace standin {
 
 // What the objects ask of the window that owns them. The window outlives neither object: it
@@ -32,8 +34,5 @@ Microsoft::WRL::ComPtr<IWebBrowser2> makeBrowser(BrowserHost* host);
 // Called by the window as it goes: the objects forget it.
 void detachBandSite(IUnknown* site);
 void detachBrowser(IWebBrowser2* browser);
-
-std::wstring toWide(const std::string& text);
-std::string toAnsi(const wchar_t* text, int length = -1);
 
 }  // namespace standin

@@ -9,6 +9,9 @@
 #include <string>
 
 #include "base/mbcs.h"
+#include "base/win/module_file.h"
+#include "base/win/registry.h"
+#include "common/com_object.h"
 #include "fixture.h"
 #include "shell_objects.h"
 
@@ -20,31 +23,17 @@ HINSTANCE g_module = nullptr;
 LONG g_objects = 0;
 LONG g_locks = 0;
 
-constexpr wchar_t kFixtureName[] = L"standin-windows.xml";
-constexpr wchar_t kClassKey[] = L"CLSID\\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}";
-constexpr wchar_t kServerKey[] = L"CLSID\\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}\\InprocServer32";
+constexpr char kFixtureName[] = "standin-windows.xml";
+constexpr char kClassKey[] = "CLSID\\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}";
+constexpr char kServerKey[] = "CLSID\\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}\\InprocServer32";
 // What the server key named before we took it over, so that unregistering gives it back.
-constexpr wchar_t kPreviousValue[] = L"StandinShell.Previous";
-
-std::wstring modulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(g_module, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return {};
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
+constexpr char kPreviousValue[] = "StandinShell.Previous";
 
 // The fixture file whole; an absent file reads as an empty text (no windows open).
 HRESULT readFixtureFile(std::string& text) {
     text.clear();
-    const std::wstring path = moduleFolder() + kFixtureName;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    const std::string path = moduleFolder() + kFixtureName;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
@@ -93,26 +82,8 @@ HRESULT loadFixture(std::shared_ptr<const Fixture>& out) {
     return S_OK;
 }
 
-class ClassFactory : public IClassFactory {
+class ClassFactory final : public ComObject<IClassFactory> {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (out == nullptr)
-            return E_POINTER;
-        *out = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory)
-            return E_NOINTERFACE;
-        *out = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
         if (out == nullptr)
             return E_POINTER;
@@ -134,34 +105,15 @@ class ClassFactory : public IClassFactory {
         return S_OK;
     }
 
+  private:
     // A factory reference does not keep the module: holders call LockServer, as COM expects
     // (COM itself caches factories).
-    virtual ~ClassFactory() = default;
-
-  private:
-    LONG refs_ = 1;
+    bool answers(REFIID riid) const override { return riid == IID_IClassFactory; }
 };
 
-bool samePath(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
-}
-
-// The key's default text; empty when absent.
-std::wstring readDefault(HKEY key) {
-    wchar_t value[MAX_PATH * 2] = {};
-    DWORD size = sizeof value - sizeof(wchar_t);
-    DWORD type = 0;
-    if (RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-            ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        return {};
-    }
-    return value;
-}
-
-LONG writeString(HKEY key, const wchar_t* name, const std::wstring& value) {
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+bool samePath(const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
+           CSTR_EQUAL;
 }
 
 }  // namespace
@@ -184,10 +136,10 @@ bool moduleInUse() {
            InterlockedCompareExchange(&g_locks, 0, 0) != 0;
 }
 
-std::wstring moduleFolder() {
-    std::wstring path = modulePath();
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+std::string moduleFolder() {
+    const std::string path = vx::moduleFileName(g_module);
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 }  // namespace standin
@@ -208,12 +160,10 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* out) {
     *out = nullptr;
     if (clsid != CLSID_ShellWindows)
         return CLASS_E_CLASSNOTAVAILABLE;
-    auto* factory = new (std::nothrow) standin::ClassFactory;
-    if (factory == nullptr)
+    const auto factory = standin::make<standin::ClassFactory>();
+    if (!factory)
         return E_OUTOFMEMORY;
-    const HRESULT hr = factory->QueryInterface(riid, out);
-    factory->Release();
-    return hr;
+    return factory->QueryInterface(riid, out);
 }
 
 STDAPI DllCanUnloadNow() {
@@ -221,62 +171,46 @@ STDAPI DllCanUnloadNow() {
 }
 
 static HRESULT registerServer() {
-    const std::wstring path = standin::modulePath();
+    const std::string path = vx::moduleFileName(standin::g_module);
     if (path.empty())
         return SELFREG_E_CLASS;
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, standin::kServerKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return SELFREG_E_CLASS;
-    }
-    const std::wstring previous = standin::readDefault(key);
     LONG status = ERROR_SUCCESS;
-    if (!previous.empty() && !standin::samePath(previous, path)) {
-        status = standin::writeString(key, standin::kPreviousValue, previous);
-    }
+    const vx::RegistryKey key = vx::RegistryKey::created(HKEY_CLASSES_ROOT, standin::kServerKey,
+                                                         KEY_READ | KEY_WRITE, &status);
+    if (status != ERROR_SUCCESS)
+        return SELFREG_E_CLASS;
+    const std::string previous = vx::readStringValue(key.get(), nullptr).value_or("");
+    if (!previous.empty() && !standin::samePath(previous, path))
+        status = vx::writeStringValue(key.get(), standin::kPreviousValue, previous);
     if (status == ERROR_SUCCESS)
-        status = standin::writeString(key, nullptr, path);
+        status = vx::writeStringValue(key.get(), nullptr, path);
     if (status == ERROR_SUCCESS)
-        status = standin::writeString(key, L"ThreadingModel", L"Apartment");
-    RegCloseKey(key);
+        status = vx::writeStringValue(key.get(), "ThreadingModel", "Apartment");
     return status == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
 }
 
 // Takes back only a registration that names this very DLL, and restores what it replaced.
 static HRESULT unregisterServer() {
-    const std::wstring path = standin::modulePath();
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, standin::kServerKey, 0, KEY_READ | KEY_WRITE, &key) !=
-        ERROR_SUCCESS) {
-        return S_OK;
-    }
-    if (!standin::samePath(standin::readDefault(key), path)) {
-        RegCloseKey(key);
-        return S_OK;
-    }
-    wchar_t previous[MAX_PATH * 2] = {};
-    DWORD size = sizeof previous - sizeof(wchar_t);
-    DWORD type = 0;
-    const bool hadPrevious =
-        RegQueryValueExW(key, standin::kPreviousValue, nullptr, &type,
-                         reinterpret_cast<BYTE*>(previous), &size) == ERROR_SUCCESS &&
-        type == REG_SZ && previous[0] != L'\0';
+    const std::string path = vx::moduleFileName(standin::g_module);
     LONG status = ERROR_SUCCESS;
-    if (hadPrevious) {
-        status = standin::writeString(key, nullptr, previous);
-        if (status == ERROR_SUCCESS)
-            RegDeleteValueW(key, standin::kPreviousValue);
-        RegCloseKey(key);
-    } else {
-        RegCloseKey(key);
-        HKEY classKey = nullptr;
-        status = RegOpenKeyExW(HKEY_CLASSES_ROOT, standin::kClassKey, 0, KEY_READ | KEY_WRITE,
-                               &classKey);
-        if (status == ERROR_SUCCESS) {
-            status = RegDeleteKeyW(classKey, L"InprocServer32");
-            RegCloseKey(classKey);
+    {
+        const vx::RegistryKey key(HKEY_CLASSES_ROOT, standin::kServerKey, KEY_READ | KEY_WRITE);
+        if (!key.get() ||
+            !standin::samePath(vx::readStringValue(key.get(), nullptr).value_or(""), path))
+            return S_OK;
+        DWORD type = REG_NONE;
+        const std::string previous =
+            vx::readStringValue(key.get(), standin::kPreviousValue, &type).value_or("");
+        if (type == REG_SZ && !previous.empty()) {
+            status = vx::writeStringValue(key.get(), nullptr, previous);
+            if (status == ERROR_SUCCESS)
+                RegDeleteValueA(key.get(), standin::kPreviousValue);
+            return status == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
         }
     }
+    const vx::RegistryKey classKey(HKEY_CLASSES_ROOT, standin::kClassKey, KEY_READ | KEY_WRITE);
+    status =
+        classKey.get() ? RegDeleteKeyA(classKey.get(), "InprocServer32") : ERROR_FILE_NOT_FOUND;
     return status == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
 }
 

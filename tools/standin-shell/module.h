@@ -15,6 +15,6 @@ void lockModule(bool lock);
 bool moduleInUse();
 
 // The folder the DLL was loaded from, ending in '\'.
-std::wstring moduleFolder();
+std::string moduleFolder();
 
 }  // namespace standin

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/com_object.h"
 #include "module.h"
 #include "not_implemented.h"
 
@@ -15,78 +16,19 @@ namespace standin {
 
 namespace {
 
-// Reference counting and QueryInterface for one object that answers IUnknown, IDispatch and the
-// interfaces its `answers` names, all through the one interface chain of `Stubs`.
+// Every object of the server counts towards keeping the DLL loaded.
 template <class Stubs>
-class Object : public Stubs {
+class Object : public ComObject<Stubs> {
   public:
     Object() { objectCreated(); }
-    virtual ~Object() { objectDestroyed(); }
-    Object(const Object&) = delete;
-    Object& operator=(const Object&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (out == nullptr)
-            return E_POINTER;
-        *out = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch && !answers(riid))
-            return E_NOINTERFACE;
-        *out = static_cast<Stubs*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
-  protected:
-    virtual bool answers(REFIID riid) const = 0;
-
-  private:
-    LONG refs_ = 1;
+    ~Object() override { objectDestroyed(); }
 };
-
-// Takes over the one reference a new object starts with; null when it could not be made.
-// (mingw-w64's ComPtr::Attach adds a reference of its own, so it cannot be used for this.)
-template <class T, class... Args>
-ComPtr<T> make(Args&&... args) {
-    ComPtr<T> object;
-    if (T* made = new (std::nothrow) T(std::forward<Args>(args)...)) {
-        object = made;
-        made->Release();
-    }
-    return object;
-}
 
 template <class T>
 HRESULT handOut(const ComPtr<T>& object, IDispatch** out) {
     if (!object)
         return E_OUTOFMEMORY;
     return object.CopyTo(out);
-}
-
-HRESULT toBstr(const std::string& ansi, BSTR* out) {
-    if (out == nullptr)
-        return E_POINTER;
-    *out = nullptr;
-    if (ansi.size() > static_cast<size_t>(INT_MAX))
-        return E_OUTOFMEMORY;
-    const int length = static_cast<int>(ansi.size());
-    const int wide =
-        length == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
-    if (length != 0 && wide == 0)
-        return HRESULT_FROM_WIN32(GetLastError());
-    BSTR text = SysAllocStringLen(nullptr, static_cast<UINT>(wide));
-    if (text == nullptr)
-        return E_OUTOFMEMORY;
-    if (wide != 0)
-        MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, text, wide);
-    *out = text;
-    return S_OK;
 }
 
 using FixturePtr = std::shared_ptr<const Fixture>;

@@ -7,15 +7,6 @@
 
 namespace vx {
 
-std::string requestText(const HttpAddress& target) {
-    std::string host =
-        target.host.find(':') != std::string::npos ? "[" + target.host + "]" : target.host;
-    if (target.port != (target.secure ? 443 : 80))
-        host += ":" + std::to_string(target.port);
-    return "GET " + target.object + " HTTP/1.0\r\nUser-Agent: " + kMediaAgent +
-           "\r\nHost: " + host + "\r\n\r\n";
-}
-
 namespace {
 
 // The parts of a reference by the pattern of RFC 3986, appendix B; a part that is absent differs

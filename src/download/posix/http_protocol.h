@@ -1,6 +1,6 @@
 #pragma once
-// What the native HTTP client does itself that WinINet does for the Windows client: the request
-// it writes, where a redirection leads, and the low-speed limit of a body.
+// What the native HTTP client decides itself, as WinINet does for the Windows client: where a
+// redirection leads, and the low-speed limit of a body.
 
 #include <chrono>
 #include <cstddef>
@@ -12,9 +12,6 @@
 #include "download/http_client.h"
 
 namespace vx {
-
-// The request line and headers sent for `target`.
-std::string requestText(const HttpAddress& target);
 
 // Resolves a redirection target against the address that was asked for, as RFC 3986 (section 5.2,
 // strict) resolves a reference, with a backslash before the query read as a slash. nullopt when

@@ -1,5 +1,6 @@
 #include "settings/win/prop_page_general.h"
 
+#include "base/win/module_file.h"
 #include "resources/resource.h"
 #include "settings/win/toolbar_button_win.h"
 #include "ui/message_box.h"
@@ -13,7 +14,7 @@ bool CPropPageGeneral::OnCommand(int id, int code, HWND) {
         return false;
     // Messages are owned by the sheet, which stays disabled while one is shown.
     if (id == IDC_ADD_TOOLBAR_BUTTON) {
-        if (addToolbarButton(ui::moduleFileName(nullptr)))
+        if (addToolbarButton(vx::moduleFileName()))
             ui::appMessageBox(ui::loadString(IDS_TOOLBAR_BUTTON_ADDED), MB_OK, sheetWindow());
         return true;
     }

@@ -56,20 +56,6 @@ HINSTANCE moduleInstance() {
     return gInstance;
 }
 
-std::string modulePath() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameA(gInstance, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return {};
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 void lockModule() {
     InterlockedIncrement(&gLockCount);
 }

@@ -18,8 +18,6 @@ inline constexpr char kLibidText[] = "{B05F7E3C-2D14-4A6B-8C93-61E2F0A4D7B5}";
 
 // The instance handle the module was loaded at (resources, window classes).
 HINSTANCE moduleInstance();
-// The module's full path as the loader knows it.
-std::string modulePath();
 
 // One count for live objects and server locks; the module may unload when it is 0.
 void lockModule();

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/window_list.h"
+#include "base/win/registry.h"
 #include "quenta_ids.h"
 #include "toolbar/handover.h"
 #include "toolbar/win/quenta_module.h"
@@ -37,18 +38,12 @@ std::string loadModuleString(UINT id) {
 }  // namespace
 
 bool readInstallFolder(std::string& folder) {
-    HKEY key = nullptr;
-    if (RegOpenKeyA(HKEY_CURRENT_USER, kVexaroKey, &key) != ERROR_SUCCESS)
+    const vx::BoundedValue value = vx::readBoundedValue(HKEY_CURRENT_USER, vx::kProgramKey,
+                                                        kInstallPathValue, vx::kInstallPathBytes);
+    if (value.status != ERROR_SUCCESS)
         return false;
-    char value[vx::kInstallPathBytes];
-    DWORD type = 0;
-    DWORD size = sizeof value;
-    const LONG rc = RegQueryValueExA(key, kInstallPathValue, nullptr, &type,
-                                     reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS)
-        return false;
-    auto read = vx::installFolderFromValue(type == REG_SZ, value, size);
+    auto read =
+        vx::installFolderFromValue(value.type == REG_SZ, value.bytes.data(), value.bytes.size());
     if (!read)
         return false;
     folder = std::move(*read);

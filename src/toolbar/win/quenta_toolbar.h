@@ -13,8 +13,7 @@ namespace quenta {
 
 inline constexpr char kToolbarClassName[] = "WEBTOOLBAR";
 inline constexpr char kProductName[] = "Vexaro";
-// Registry key and value naming the folder of the installed program.
-inline constexpr char kVexaroKey[] = "SOFTWARE\\Norlume\\Vexaro";
+// The value under vx::kProgramKey naming the folder of the installed program.
 inline constexpr char kInstallPathValue[] = "InstallPath";
 
 class CQuentaToolbar {

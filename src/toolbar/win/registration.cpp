@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/win/module_file.h"
+#include "base/win/registry.h"
 #include "toolbar/win/quenta_module.h"
 
 namespace quenta {
@@ -55,16 +57,11 @@ HRESULT registerClass(const std::string& module) {
     if (LONG rc = deleteTree(HKEY_CLASSES_ROOT, kClassKey); rc != ERROR_SUCCESS)
         return fromWin32(rc);
     for (const Entry& entry : classEntries(module)) {
-        HKEY key = nullptr;
-        LONG rc = RegCreateKeyExA(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, nullptr, 0, KEY_WRITE,
-                                  nullptr, &key, nullptr);
-        if (rc == ERROR_SUCCESS && entry.hasData) {
-            rc = RegSetValueExA(key, entry.valueName, 0, REG_SZ,
-                                reinterpret_cast<const BYTE*>(entry.data.c_str()),
-                                static_cast<DWORD>(entry.data.size() + 1));
-        }
-        if (key)
-            RegCloseKey(key);
+        LONG rc = ERROR_SUCCESS;
+        vx::RegistryKey key =
+            vx::RegistryKey::created(HKEY_CLASSES_ROOT, entry.key.c_str(), KEY_WRITE, &rc);
+        if (rc == ERROR_SUCCESS && entry.hasData)
+            rc = vx::writeStringValue(key.get(), entry.valueName, entry.data);
         if (rc != ERROR_SUCCESS)
             return fromWin32(rc);
     }
@@ -105,13 +102,12 @@ void unregisterTypeLibrary() {
 }  // namespace
 
 HRESULT registerServer() {
-    HKEY toolbars = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kBrowserToolbarKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &toolbars, nullptr) == ERROR_SUCCESS) {
-        RegSetValueExA(toolbars, kClsidText, 0, REG_BINARY, nullptr, 0);
-        RegCloseKey(toolbars);
+    if (vx::RegistryKey toolbars =
+            vx::RegistryKey::created(HKEY_LOCAL_MACHINE, kBrowserToolbarKey, KEY_WRITE, nullptr);
+        toolbars.get()) {
+        RegSetValueExA(toolbars.get(), kClsidText, 0, REG_BINARY, nullptr, 0);
     }
-    const std::string module = modulePath();
+    const std::string module = vx::moduleFileName(moduleInstance());
     if (module.empty())
         return HRESULT_FROM_WIN32(GetLastError());
     if (HRESULT hr = registerClass(module); FAILED(hr))
@@ -120,11 +116,10 @@ HRESULT registerServer() {
 }
 
 HRESULT unregisterServer() {
-    HKEY toolbars = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kBrowserToolbarKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &toolbars, nullptr) == ERROR_SUCCESS) {
-        RegDeleteValueA(toolbars, kClsidText);
-        RegCloseKey(toolbars);
+    if (vx::RegistryKey toolbars =
+            vx::RegistryKey::created(HKEY_LOCAL_MACHINE, kBrowserToolbarKey, KEY_WRITE, nullptr);
+        toolbars.get()) {
+        RegDeleteValueA(toolbars.get(), kClsidText);
     }
     unregisterClass();
     unregisterTypeLibrary();

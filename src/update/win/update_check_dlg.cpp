@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/win/registry.h"
 #include "resources/resource.h"
 #include "ui/module.h"
 #include "update/win/open_url.h"
@@ -17,31 +18,24 @@ namespace vx {
 
 namespace {
 
-constexpr char kProgramKey[] = "SOFTWARE\\Norlume\\Vexaro";
 // Like InstallPath: a value of this many bytes or more is no server name.
 constexpr DWORD kServerValueCapacity = 260;
 
 }  // namespace
 
 std::optional<UpdateServer> configuredUpdateServer() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    const BoundedValue value =
+        readBoundedValue(HKEY_CURRENT_USER, kProgramKey, kUpdateServerValue, kServerValueCapacity);
+    if (value.status == ERROR_FILE_NOT_FOUND)
         return parseUpdateServer("");
-    char buffer[kServerValueCapacity] = {};
-    DWORD size = sizeof buffer;
-    DWORD type = 0;
-    const LONG error = RegQueryValueExA(key, kUpdateServerValue, nullptr, &type,
-                                        reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    if (error == ERROR_FILE_NOT_FOUND)
-        return parseUpdateServer("");
-    if (error != ERROR_SUCCESS || type != REG_SZ)
+    if (value.status != ERROR_SUCCESS || value.type != REG_SZ)
         return std::nullopt;
     // The value must end within what was read, the buffer keeping room to spare.
-    const size_t length = strnlen(buffer, size);
+    const size_t size = value.bytes.size();
+    const size_t length = strnlen(value.bytes.data(), size);
     if (length >= kServerValueCapacity - 1 || (size > 0 && length == size))
         return std::nullopt;
-    return parseUpdateServer(std::string_view(buffer, length));
+    return parseUpdateServer(std::string_view(value.bytes.data(), length));
 }
 
 // What the worker and the dialog share; the worker holds it until it ends.

@@ -1,5 +1,5 @@
 # Shared by the whole-program tests: a scratch folder, the media server, files beside the
-# programs that are put back afterwards, and the user played by win_tests.exe (WholeProgram.*).
+# programs that are put back afterwards, and the user played by demo-driver.exe (--harvest).
 # Source it after `set -euo pipefail`; it needs VX_SOURCE_DIR, VX_BIN_DIR and VX_WINE_RUN.
 
 src=${VX_SOURCE_DIR:?}
@@ -48,7 +48,7 @@ fail() {
 
 [ -x "$server" ] || fail "the media server $server is not built (build the native tree first)"
 [ -f "$bin/Vexaro.exe" ] || fail "Vexaro.exe is not built"
-[ -f "$bin/win_tests.exe" ] || fail "win_tests.exe is not built"
+[ -f "$bin/demo-driver.exe" ] || fail "demo-driver.exe is not built"
 
 # Z:\... as the programs under Wine see a Linux path.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -69,16 +69,14 @@ start_server() {
 # Whether the server was asked for path $1.
 server_was_asked() { grep -q " $1\$" "$work/server.log"; }
 
-# Runs the WholeProgram case $1 of win_tests.exe on command line $2 and checks that the run
-# ended with "Download complete!" each time and that Vexaro.exe itself ended.
+# Runs command line $1 under demo-driver.exe, which plays the user: with $2 sessions started from
+# the window list, or none when the program runs by itself. Checks that the run ended with
+# "Download complete!" each time and that Vexaro.exe itself ended.
 drive() {
-  local case=$1 command=$2 rc=0
-  export VX_DRIVE_COMMAND=$command
-  export VX_DRIVE_CAPTION="Download complete!"
-  export VX_DRIVE_REPORT
-  VX_DRIVE_REPORT=$(winpath "$work/report.txt")
-  timeout 500 "$wine_run" "$bin/win_tests.exe" "--gtest_filter=WholeProgram.$case" \
-    >"$work/driver.txt" 2>&1 || rc=$?
+  local command=$1 sessions=${2:-} rc=0
+  local args=(--harvest "$command" --caption "Download complete!" --report "$(winpath "$work/report.txt")")
+  [ -z "$sessions" ] || args+=(--sessions "$sessions")
+  timeout 500 "$wine_run" "$bin/demo-driver.exe" "${args[@]}" >"$work/driver.txt" 2>&1 || rc=$?
   [ "$rc" != 124 ] || fail "the run did not end"
   [ "$rc" = 0 ] || fail "the helper reported a failure (exit code $rc)"
   ! grep -v '^caption=Download complete!$' "$work/report.txt" | grep -q '^caption=' ||
