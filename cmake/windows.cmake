@@ -90,3 +90,19 @@ foreach(src ${vx_win_bench_sources})
   target_link_libraries(${name} PRIVATE vexaro_win vexaro_core)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endforeach()
+
+# The user manual: docs/manual compiled by chmcmd into quenta.chm beside Vexaro.exe.
+file(GLOB vx_manual_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/manual/*)
+if(vx_manual_sources)
+  find_program(VX_CHMCMD chmcmd REQUIRED)
+  set(vx_manual_build ${CMAKE_BINARY_DIR}/manual)
+  add_custom_command(OUTPUT ${VX_RUNTIME_DIR}/quenta.chm
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${vx_manual_build}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/docs/manual ${vx_manual_build}
+    COMMAND ${CMAKE_COMMAND} -E chdir ${vx_manual_build} ${VX_CHMCMD} quenta.hhp > manual/chmcmd.log
+    COMMAND ${CMAKE_COMMAND} -E copy ${vx_manual_build}/quenta.chm ${VX_RUNTIME_DIR}/quenta.chm
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    DEPENDS ${vx_manual_sources}
+    COMMENT "chmcmd: the user manual quenta.chm")
+  add_custom_target(manual ALL DEPENDS ${VX_RUNTIME_DIR}/quenta.chm)
+endif()

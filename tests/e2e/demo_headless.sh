@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # `make run` without a display: the demo harvests every open demo page by itself, started from the
 # toolbar band in a stand-in browser window, saves pictures of the band's menu and of the finished
-# progress window, lists what was saved and ends on its own.
+# progress window, makes a thumbnail album of the saved pictures, lists what was saved and ends on
+# its own.
 set -euo pipefail
 
 src=${VX_SOURCE_DIR:?}
@@ -80,5 +81,16 @@ for page in download system; do
 done
 ! cmp -s "$VX_DEMO_DIR/settings-download.png" "$VX_DEMO_DIR/settings-system.png" ||
   fail "both pictures of the settings sheet show the same page"
+
+# The manual ships beside the program, and "&Album..." made an album of the saved pictures with
+# the registered album maker.
+[ -f "$VX_DEMO_DIR/Vexaro/quenta.chm" ] || fail "the manual is not in the demo install folder"
+album=$saved/album.htm
+[ -f "$album" ] || fail "no thumbnail album was made"
+for name in sunset.png harbour.png thumb-harbour.png tiles.bmp; do
+  grep -q "href=\"$name\"" "$album" || fail "the album does not link $name"
+  [ -s "$saved/thumbnails/$name.png" ] || fail "the album has no thumbnail of $name"
+done
+! grep -q 'href="theme.mp3"' "$album" || fail "the album links a file that is no picture"
 
 echo "demo harvest: $(find "$saved" -type f | wc -l) files saved, picture ${width}x${height}"

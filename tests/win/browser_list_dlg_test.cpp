@@ -252,18 +252,16 @@ TEST_F(BrowserListDlgTest, ListHasTwoColumnsAndTheExtendedStyles) {
     EXPECT_EQ(GetWindowLongA(list_, GWL_STYLE) & LVS_TYPEMASK, LVS_REPORT);
 }
 
-TEST_F(BrowserListDlgTest, LayoutHidesAlbumAndAdvancedButtons) {
+TEST_F(BrowserListDlgTest, LayoutShowsEveryButtonAlbumAndAdvancedIncluded) {
     open(kNoWindows);
     EXPECT_EQ(dialog_->text(), "Vexaro");
-    for (int id : {IDC_REFRESH_LIST, IDC_DOWNLOAD_NOW, IDC_OPEN_FOLDER, IDC_VIEW_HISTORY, IDC_SETUP,
-                   IDC_HELP_BUTTON, IDCANCEL}) {
+    for (int id : {IDC_REFRESH_LIST, IDC_DOWNLOAD_NOW, IDC_OPEN_FOLDER, IDC_VIEW_HISTORY, IDC_ALBUM,
+                   IDC_ADVANCED, IDC_SETUP, IDC_HELP_BUTTON, IDCANCEL}) {
         ASSERT_NE(dialog_->item(id), nullptr) << id;
         EXPECT_TRUE(IsWindowVisible(dialog_->item(id))) << id;
     }
-    for (int id : {IDC_ALBUM, IDC_ADVANCED}) {
-        ASSERT_NE(dialog_->item(id), nullptr) << id;
-        EXPECT_FALSE(IsWindowVisible(dialog_->item(id))) << id;
-    }
+    EXPECT_EQ(dialog_->itemText(IDC_ALBUM), "&Album...");
+    EXPECT_EQ(dialog_->itemText(IDC_ADVANCED), "Ad&vanced...");
     EXPECT_EQ(dialog_->itemText(IDC_DOWNLOAD_NOW), "&Download Now");
     EXPECT_EQ(dialog_->itemText(IDCANCEL), "&Exit");
 }

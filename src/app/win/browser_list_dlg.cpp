@@ -5,6 +5,9 @@
 #include <shellapi.h>
 
 #include "app/win/about_dlg.h"
+#include "app/win/advanced_frame.h"
+#include "app/win/html_help.h"
+#include "app/win/thumbnail_album.h"
 #include "app/win/vexaro_app.h"
 #include "base/file_system.h"
 #include "base/install_folder.h"
@@ -242,10 +245,14 @@ bool CBrowserListDlg::OnCommand(int id, int, HWND) {
                 showHistoryFrame(app->historyFrame);
             return true;
         case IDC_ADVANCED:
+            if (CVexaroApp* app = CVexaroApp::current())
+                showAdvancedFrame(app->advancedFrame);
+            return true;
         case IDC_ALBUM:
+            createThumbnailAlbum(hwnd_);
+            return true;
         case ID_USER_MANUAL:
-            // The advanced frame, the album and the manual are not part of
-            // this version: their buttons and entries do nothing yet.
+            showUserManual(hwnd_);
             return true;
         default:
             return false;
