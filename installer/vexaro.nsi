@@ -4,8 +4,7 @@
 ;   VERSION   product version, "1.2.0"
 ;   STAGE     folder holding the files to ship (stripped copies of the win64 build)
 ;   OUTFILE   the setup program to write
-; The user manual (quenta.chm) and the album component (ALBUM_DLL) go in when the stage holds
-; them, so a build that makes them needs no change here.
+; The stage holds Vexaro.exe, Quenta.dll, the album component (ALBUM_DLL) and the manual.
 ;
 ; The band registers itself machine-wide (HKLM toolbar entry, HKCR class): that needs an
 ; administrator, although the files, InstallPath and the uninstall entry belong to the user.
@@ -26,12 +25,6 @@ ManifestDPIAware true
 !endif
 !ifndef ALBUM_DLL
   !define ALBUM_DLL "ThumbnailCreator.dll"
-!endif
-!if /FileExists "${STAGE}\quenta.chm"
-  !define HAVE_MANUAL
-!endif
-!if /FileExists "${STAGE}\${ALBUM_DLL}"
-  !define HAVE_ALBUM
 !endif
 
 !define PRODUCT "Vexaro"
@@ -138,13 +131,9 @@ Section "Vexaro" SecMain
   File "${STAGE}\Vexaro.exe"
   !insertmacro MakeWayFor Quenta.dll
   File "${STAGE}\Quenta.dll"
-!ifdef HAVE_MANUAL
   File "${STAGE}\quenta.chm"
-!endif
-!ifdef HAVE_ALBUM
   !insertmacro MakeWayFor "${ALBUM_DLL}"
   File "${STAGE}\${ALBUM_DLL}"
-!endif
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   ; No trailing backslash: the band appends "\Vexaro.exe" and "\cacheurl.xml" itself.
@@ -152,9 +141,7 @@ Section "Vexaro" SecMain
 
   CreateDirectory "$SMPROGRAMS\Vexaro"
   CreateShortcut "$SMPROGRAMS\Vexaro\Vexaro.lnk" "$INSTDIR\Vexaro.exe"
-!ifdef HAVE_MANUAL
   CreateShortcut "$SMPROGRAMS\Vexaro\Vexaro User Manual.lnk" "$INSTDIR\quenta.chm"
-!endif
 
   SectionGetSize ${SecMain} $0
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -177,7 +164,6 @@ Section "Vexaro" SecMain
     SetErrorLevel 2
     Abort
   ${EndIf}
-!ifdef HAVE_ALBUM
   ClearErrors
   RegDLL "$INSTDIR\${ALBUM_DLL}"
   ${If} ${Errors}
@@ -185,29 +171,22 @@ Section "Vexaro" SecMain
     SetErrorLevel 2
     Abort
   ${EndIf}
-!endif
 SectionEnd
 
 ; Only what setup wrote goes. The save folder (by default "Download" in this folder) and the
 ; files in it stay, so the folder is removed only when nothing else is left in it.
 Section "Uninstall"
   UnRegDLL "$INSTDIR\Quenta.dll"
-!ifdef HAVE_ALBUM
   UnRegDLL "$INSTDIR\${ALBUM_DLL}"
-!endif
 
   ; What a running browser or Vexaro still holds goes at the next restart.
   Delete /REBOOTOK "$INSTDIR\Vexaro.exe"
   Delete /REBOOTOK "$INSTDIR\Quenta.dll"
   Delete /REBOOTOK "$INSTDIR\Vexaro.exe.old-*"
   Delete /REBOOTOK "$INSTDIR\Quenta.dll.old-*"
-!ifdef HAVE_MANUAL
   Delete "$INSTDIR\quenta.chm"
-!endif
-!ifdef HAVE_ALBUM
   Delete /REBOOTOK "$INSTDIR\${ALBUM_DLL}"
   Delete /REBOOTOK "$INSTDIR\${ALBUM_DLL}.old-*"
-!endif
   ; The band's hand-over file: written for one start of Vexaro, no data of the user's.
   Delete "$INSTDIR\cacheurl.xml"
 

@@ -83,14 +83,10 @@ typelib='{B05F7E3C-2D14-4A6B-8C93-61E2F0A4D7B5}'
 vexaro_key='HKCU\SOFTWARE\Norlume\Vexaro'
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vexaro'
 toolbar_key='HKLM\Software\Microsoft\Internet Explorer\Toolbar'
-shipped=(Vexaro.exe Quenta.dll uninstall.exe)
-[ ! -f "$bin/quenta.chm" ] || shipped+=(quenta.chm)
-# The manual and the album component ship once the tree builds them (installer/build).
 album_dll=ThumbnailCreator.dll
-album=0
 album_progid='HKCR\ThumbnailCreator.Thumbnail'
 album_clsid=
-[ ! -f "$bin/$album_dll" ] || { album=1; shipped+=("$album_dll"); }
+shipped=(Vexaro.exe Quenta.dll uninstall.exe quenta.chm "$album_dll")
 
 programs=$(unix_of "$(windows_env APPDATA)")/Microsoft/Windows/Start\ Menu/Programs/Vexaro
 
@@ -109,12 +105,10 @@ check_installed() {
   expect_value 'HKCR\Quenta.QuentaBar\CLSID' '' "$clsid"
   reg_key_exists "HKCR\\TypeLib\\$typelib" || fail "the type library is not registered"
   reg_value "$toolbar_key" "$clsid" >/dev/null || fail "the browser toolbar entry is missing"
-  if [ "$album" = 1 ]; then
-    # Registered by its own DllRegisterServer: its class leads to the installed copy.
-    album_clsid=$(reg_value "$album_progid\\CLSID" '') ||
-      fail "the album component is not registered: $(tr -d '\r' <"$out")"
-    expect_value "HKCR\\CLSID\\$album_clsid\\InprocServer32" '' "$folder\\$album_dll"
-  fi
+  # Registered by its own DllRegisterServer: its class leads to the installed copy.
+  album_clsid=$(reg_value "$album_progid\\CLSID" '') ||
+    fail "the album component is not registered: $(tr -d '\r' <"$out")"
+  expect_value "HKCR\\CLSID\\$album_clsid\\InprocServer32" '' "$folder\\$album_dll"
   expect_value "$uninstall_key" DisplayName Vexaro
   expect_value "$uninstall_key" DisplayVersion 1.2.0
   expect_value "$uninstall_key" Publisher Norlume
@@ -125,11 +119,7 @@ check_installed() {
   [ -f "$programs/Vexaro.lnk" ] || fail "the Start-menu shortcut to Vexaro is missing"
   tr -d '\0' <"$programs/Vexaro.lnk" | grep -a -q -F "$folder\\Vexaro.exe" ||
     fail "the shortcut does not lead to $folder\\Vexaro.exe"
-  if [ -f "$bin/quenta.chm" ]; then
-    [ -f "$programs/Vexaro User Manual.lnk" ] || fail "the shortcut to the manual is missing"
-  else
-    [ ! -e "$programs/Vexaro User Manual.lnk" ] || fail "a shortcut leads to a manual not built"
-  fi
+  [ -f "$programs/Vexaro User Manual.lnk" ] || fail "the shortcut to the manual is missing"
 }
 
 # Nothing that setup wrote is left, for an install into folder $1.
@@ -147,12 +137,10 @@ check_uninstalled() {
   expect_no_key 'HKCR\Quenta.QuentaBar.1'
   expect_no_key "HKCR\\TypeLib\\$typelib"
   ! reg_value "$toolbar_key" "$clsid" >/dev/null || fail "the browser toolbar entry is still there"
-  if [ "$album" = 1 ]; then
-    # Its DllUnregisterServer also removes what it wrote among the user's own classes.
-    expect_no_key "$album_progid"
-    expect_no_key "HKCU\\Software\\Classes\\${album_progid#HKCR\\}"
-    expect_no_key "HKCR\\CLSID\\$album_clsid"
-  fi
+  # Its DllUnregisterServer also removes what it wrote among the user's own classes.
+  expect_no_key "$album_progid"
+  expect_no_key "HKCU\\Software\\Classes\\${album_progid#HKCR\\}"
+  expect_no_key "HKCR\\CLSID\\$album_clsid"
 }
 
 # ---- a silent install into the default folder ----
