@@ -14,6 +14,45 @@ constexpr char kFrameClass[] = "VexaroFrame";
 constexpr UINT kIndicatorPeriodMs = 250;
 }  // namespace
 
+FrameWindow::~FrameWindow() {
+    destroyWindow();
+    if (bigIcon_)
+        DestroyIcon(bigIcon_);
+    if (smallIcon_)
+        DestroyIcon(smallIcon_);
+}
+
+bool FrameWindow::createBars(ToolBar& bar, UINT barId, UINT resourceId, StatusBar& status) {
+    constexpr DWORD kBarStyle = WS_CHILD | WS_VISIBLE;
+    if (!bar.create(hwnd_, barId, kBarStyle) || !bar.loadToolBar(resourceId))
+        return false;
+    if (!status.create(hwnd_, kStatusBarId, kBarStyle) ||
+        !status.setIndicators({StatusBar::kMessagePane, StatusBar::kCapsLock, StatusBar::kNumLock,
+                               StatusBar::kScrollLock}))
+        return false;
+    setToolBar(&bar);
+    setStatusBar(&status);
+    status.setMessage(loadString(kIdleMessage));
+    return true;
+}
+
+void FrameWindow::setIcons(UINT iconId) {
+    auto load = [iconId](int width, int height) {
+        return static_cast<HICON>(
+            LoadImageA(resourceModule(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, width, height, 0));
+    };
+    HICON large = load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    HICON compact = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large));
+    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(compact));
+    if (bigIcon_)
+        DestroyIcon(bigIcon_);
+    if (smallIcon_)
+        DestroyIcon(smallIcon_);
+    bigIcon_ = large;
+    smallIcon_ = compact;
+}
+
 bool FrameWindow::LoadFrame(UINT resourceId, DWORD style, HWND parent) {
     if (!registerClass(kFrameClass, CS_DBLCLKS, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
         return false;
@@ -157,6 +196,20 @@ bool FrameWindow::OnNotify(NMHDR& header, LRESULT& result) {
         default:
             return false;
     }
+}
+
+void HeldFrame::OnClose() {
+    if (holder_ && holder_->get() == this) {
+        // The application no longer knows this window; the object goes with it.
+        holder_->release();
+        ownsItself_ = true;
+    }
+    destroyWindow();
+}
+
+void HeldFrame::windowDetached() noexcept {
+    if (ownsItself_)
+        delete this;
 }
 
 }  // namespace ui

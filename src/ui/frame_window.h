@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "ui/control_bars.h"
@@ -15,6 +16,9 @@ namespace ui {
 
 class FrameWindow : public Window {
   public:
+    // The window goes first, then the icons it showed.
+    ~FrameWindow() override;
+
     // The standard identifiers of a frame's parts.
     static constexpr UINT kStatusBarId = 59393;
     static constexpr UINT kFirstPaneId = 59648;
@@ -44,6 +48,14 @@ class FrameWindow : public Window {
     void setStatusBar(StatusBar* bar) { statusBar_ = bar; }
     void setClientWindow(HWND client) { client_ = client; }
 
+    // The toolbar `bar` (control `barId`, the buttons of toolbar resource `resourceId`) and the
+    // status bar `status` with the message pane and the caps, num and scroll lock indicators,
+    // made and placed; false when either could not be made.
+    bool createBars(ToolBar& bar, UINT barId, UINT resourceId, StatusBar& status);
+    // The title bar's and the task switcher's icons, from icon resource `iconId`; the frame
+    // frees them when it goes.
+    void setIcons(UINT iconId);
+
     // WM_CREATE: the client window (OnCreateClient). A derived frame calls this first, then
     // adds its bars.
     bool OnCreate(CREATESTRUCTA& create) override;
@@ -63,7 +75,45 @@ class FrameWindow : public Window {
     StatusBar* statusBar_ = nullptr;
     HWND client_ = nullptr;
     std::string tipText_;
+    HICON bigIcon_ = nullptr;
+    HICON smallIcon_ = nullptr;
     static constexpr UINT_PTR kIndicatorTimer = 1;
 };
+
+// A frame the application holds through one pointer, so at most one is open. Closing it (the
+// close box or a command calling OnClose) takes it out of that pointer; the object then ends its
+// own life with its window.
+class HeldFrame : public FrameWindow {
+  protected:
+    explicit HeldFrame(std::unique_ptr<WindowObject>* holder) : holder_(holder) {}
+
+    void OnClose() override;
+    void windowDetached() noexcept override;
+
+  private:
+    std::unique_ptr<WindowObject>* holder_;
+    bool ownsItself_ = false;
+};
+
+// The `Frame` held by `holder` brought forward (restored when minimised) when it is open;
+// otherwise a new one from `make()`, loaded with the menu and bars of `resourceId`, stored in
+// `holder` and shown. Null when it could not be set up: `holder` is then left as it was, so the
+// next call tries afresh.
+template <class Frame, class Make>
+Frame* showHeldFrame(std::unique_ptr<WindowObject>& holder, UINT resourceId, Make make) {
+    if (holder && holder->hasWindow() && IsWindow(holder->hwnd())) {
+        if (auto* open = dynamic_cast<Frame*>(holder.get())) {
+            open->bringForward();
+            return open;
+        }
+    }
+    std::unique_ptr<Frame> frame = make();
+    if (!frame->LoadFrame(resourceId, WS_OVERLAPPEDWINDOW, nullptr))
+        return nullptr;
+    Frame* shown = frame.get();
+    holder = std::move(frame);
+    shown->bringForward();
+    return shown;
+}
 
 }  // namespace ui

@@ -248,8 +248,9 @@ TEST_F(AdvancedFrame, HasItsTitleMenuToolbarAndStatusBar) {
         const UINT state = GetMenuState(file, i, MF_BYPOSITION);
         EXPECT_EQ(GetMenuItemID(file, static_cast<int>(i)), expected[i].id) << i;
         EXPECT_STREQ(text, expected[i].text) << i;
-        if (expected[i].id != 0)
+        if (expected[i].id != 0) {
             EXPECT_EQ((state & MF_GRAYED) != 0, expected[i].grey) << i;
+        }
     }
     EXPECT_TRUE(GetMenuState(file, 2, MF_BYPOSITION) & MF_SEPARATOR);
 

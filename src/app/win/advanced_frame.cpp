@@ -7,26 +7,6 @@
 
 namespace vx {
 
-namespace {
-constexpr DWORD kBarStyle = WS_CHILD | WS_VISIBLE;
-
-HICON loadIcon(int width, int height) {
-    return static_cast<HICON>(LoadImageA(ui::resourceModule(), MAKEINTRESOURCEA(IDR_MAINFRAME),
-                                         IMAGE_ICON, width, height, 0));
-}
-}  // namespace
-
-CAdvancedFrame::CAdvancedFrame(std::unique_ptr<ui::WindowObject>* framePointer)
-    : framePointer_(framePointer) {}
-
-CAdvancedFrame::~CAdvancedFrame() {
-    destroyWindow();
-    if (bigIcon_)
-        DestroyIcon(bigIcon_);
-    if (smallIcon_)
-        DestroyIcon(smallIcon_);
-}
-
 bool CAdvancedFrame::handlesCommand(UINT id) {
     return id == ID_CREATE_ALBUM || id == ID_APP_EXIT;
 }
@@ -34,23 +14,12 @@ bool CAdvancedFrame::handlesCommand(UINT id) {
 bool CAdvancedFrame::OnCreate(CREATESTRUCTA& create) {
     if (!FrameWindow::OnCreate(create))
         return false;
-    if (!toolBar_.create(hwnd_, IDC_ADVANCED_TOOLBAR, kBarStyle) ||
-        !toolBar_.loadToolBar(IDR_ADVANCED_FRAME))
+    if (!createBars(toolBar_, IDC_ADVANCED_TOOLBAR, IDR_ADVANCED_FRAME, statusBar_))
         return false;
-    if (!statusBar_.create(hwnd_, kStatusBarId, kBarStyle) ||
-        !statusBar_.setIndicators({ui::StatusBar::kMessagePane, ui::StatusBar::kCapsLock,
-                                   ui::StatusBar::kNumLock, ui::StatusBar::kScrollLock}))
-        return false;
-    setToolBar(&toolBar_);
-    setStatusBar(&statusBar_);
-    statusBar_.setMessage(ui::loadString(kIdleMessage));
     updateMenuStates(GetMenu(hwnd_));
 
     ui::setWindowText(hwnd_, ui::loadString(IDS_ADVANCED_TITLE));
-    bigIcon_ = loadIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
-    smallIcon_ = loadIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
-    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    setIcons(IDR_MAINFRAME);
     RecalcLayout();
     return true;
 }
@@ -94,33 +63,10 @@ bool CAdvancedFrame::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) 
     return FrameWindow::OnMessage(msg, wp, lp, result);
 }
 
-void CAdvancedFrame::OnClose() {
-    if (framePointer_ && framePointer_->get() == this) {
-        framePointer_->release();
-        ownsItself_ = true;
-    }
-    destroyWindow();
-}
-
-void CAdvancedFrame::windowDetached() noexcept {
-    if (ownsItself_)
-        delete this;
-}
-
 CAdvancedFrame* showAdvancedFrame(std::unique_ptr<ui::WindowObject>& framePointer) {
-    if (framePointer && framePointer->hasWindow() && IsWindow(framePointer->hwnd())) {
-        if (auto* open = dynamic_cast<CAdvancedFrame*>(framePointer.get())) {
-            open->bringForward();
-            return open;
-        }
-    }
-    auto frame = std::make_unique<CAdvancedFrame>(&framePointer);
-    if (!frame->LoadFrame(IDR_ADVANCED_FRAME, WS_OVERLAPPEDWINDOW, nullptr))
-        return nullptr;
-    framePointer = std::move(frame);
-    auto* shown = static_cast<CAdvancedFrame*>(framePointer.get());
-    shown->bringForward();
-    return shown;
+    return ui::showHeldFrame<CAdvancedFrame>(framePointer, IDR_ADVANCED_FRAME, [&] {
+        return std::make_unique<CAdvancedFrame>(&framePointer);
+    });
 }
 
 }  // namespace vx

@@ -12,12 +12,14 @@
 
 namespace vx {
 
-class CAdvancedFrame : public ui::FrameWindow {
+class CAdvancedFrame : public ui::HeldFrame {
   public:
     // `framePointer` is the application's pointer to the open frame: the frame takes itself out
     // of it when it closes and then ends its own life with its window.
-    explicit CAdvancedFrame(std::unique_ptr<ui::WindowObject>* framePointer);
-    ~CAdvancedFrame() override;
+    explicit CAdvancedFrame(std::unique_ptr<ui::WindowObject>* framePointer)
+        : HeldFrame(framePointer) {}
+    // The window goes while the bars it holds still exist.
+    ~CAdvancedFrame() override { destroyWindow(); }
 
     ui::ToolBar& bar() { return toolBar_; }
     ui::StatusBar& status() { return statusBar_; }
@@ -29,18 +31,12 @@ class CAdvancedFrame : public ui::FrameWindow {
     bool OnCreate(CREATESTRUCTA& create) override;
     bool OnCommand(int id, int code, HWND control) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-    void OnClose() override;
-    void windowDetached() noexcept override;
 
   private:
     void updateMenuStates(HMENU menu) const;
 
-    std::unique_ptr<ui::WindowObject>* framePointer_;
     ui::ToolBar toolBar_;
     ui::StatusBar statusBar_;
-    HICON bigIcon_ = nullptr;
-    HICON smallIcon_ = nullptr;
-    bool ownsItself_ = false;
 };
 
 // "Ad&vanced...": the frame held by `framePointer` is brought forward (restored when minimised)

@@ -11,14 +11,12 @@
 namespace vx {
 
 namespace {
-constexpr DWORD kToolBarStyle = WS_CHILD | WS_VISIBLE;
-constexpr DWORD kStatusBarStyle = WS_CHILD | WS_VISIBLE;
 constexpr int kTreeWidth = 200;
 }  // namespace
 
 CHistoryFrame::CHistoryFrame(std::unique_ptr<ui::WindowObject>* framePointer,
                              InstallEnvironment& environment, FileSystem& files)
-    : framePointer_(framePointer),
+    : HeldFrame(framePointer),
       environment_(environment),
       files_(files),
       treeView_(environment, files),
@@ -27,10 +25,6 @@ CHistoryFrame::CHistoryFrame(std::unique_ptr<ui::WindowObject>* framePointer,
 CHistoryFrame::~CHistoryFrame() {
     // The window and its panes go while every part of this object still exists.
     destroyWindow();
-    if (bigIcon_)
-        DestroyIcon(bigIcon_);
-    if (smallIcon_)
-        DestroyIcon(smallIcon_);
 }
 
 bool CHistoryFrame::OnCreateClient(CREATESTRUCTA&) {
@@ -47,26 +41,10 @@ bool CHistoryFrame::OnCreateClient(CREATESTRUCTA&) {
 bool CHistoryFrame::OnCreate(CREATESTRUCTA& create) {
     if (!FrameWindow::OnCreate(create))
         return false;
-    if (!toolBar_.create(hwnd_, IDC_HISTORY_TOOLBAR, kToolBarStyle) ||
-        !toolBar_.loadToolBar(IDR_HISTORY_FRAME))
+    if (!createBars(toolBar_, IDC_HISTORY_TOOLBAR, IDR_HISTORY_FRAME, statusBar_))
         return false;
-    if (!statusBar_.create(hwnd_, kStatusBarId, kStatusBarStyle) ||
-        !statusBar_.setIndicators({ui::StatusBar::kMessagePane, ui::StatusBar::kCapsLock,
-                                   ui::StatusBar::kNumLock, ui::StatusBar::kScrollLock}))
-        return false;
-    setToolBar(&toolBar_);
-    setStatusBar(&statusBar_);
-    statusBar_.setMessage(ui::loadString(kIdleMessage));
-
     ui::setWindowText(hwnd_, ui::loadString(IDS_HISTORY_TITLE));
-    bigIcon_ = static_cast<HICON>(LoadImageA(ui::resourceModule(), MAKEINTRESOURCEA(IDR_MAINFRAME),
-                                             IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), 0));
-    smallIcon_ = static_cast<HICON>(
-        LoadImageA(ui::resourceModule(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    setIcons(IDR_MAINFRAME);
     RecalcLayout();
     return true;
 }
@@ -97,36 +75,11 @@ bool CHistoryFrame::OnCommand(int id, int, HWND) {
     }
 }
 
-void CHistoryFrame::OnClose() {
-    if (framePointer_ && framePointer_->get() == this) {
-        // The application no longer knows this window; the object goes with it.
-        framePointer_->release();
-        ownsItself_ = true;
-    }
-    destroyWindow();
-}
-
-void CHistoryFrame::windowDetached() noexcept {
-    if (ownsItself_)
-        delete this;
-}
-
 CHistoryFrame* showHistoryFrame(std::unique_ptr<ui::WindowObject>& framePointer,
                                 InstallEnvironment& environment, FileSystem& files) {
-    if (framePointer && framePointer->hasWindow() && IsWindow(framePointer->hwnd())) {
-        auto* open = dynamic_cast<CHistoryFrame*>(framePointer.get());
-        if (open) {
-            open->bringForward();
-            return open;
-        }
-    }
-    auto frame = std::make_unique<CHistoryFrame>(&framePointer, environment, files);
-    if (!frame->LoadFrame(IDR_HISTORY_FRAME, WS_OVERLAPPEDWINDOW, nullptr))
-        return nullptr;
-    framePointer = std::move(frame);
-    auto* shown = static_cast<CHistoryFrame*>(framePointer.get());
-    shown->bringForward();
-    return shown;
+    return ui::showHeldFrame<CHistoryFrame>(framePointer, IDR_HISTORY_FRAME, [&] {
+        return std::make_unique<CHistoryFrame>(&framePointer, environment, files);
+    });
 }
 
 CHistoryFrame* showHistoryFrame(std::unique_ptr<ui::WindowObject>& framePointer) {

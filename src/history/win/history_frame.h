@@ -18,7 +18,7 @@ namespace vx {
 class FileSystem;
 class InstallEnvironment;
 
-class CHistoryFrame : public ui::FrameWindow {
+class CHistoryFrame : public ui::HeldFrame {
   public:
     // `framePointer` is the application's pointer to the open history window: the frame takes
     // itself out of it when it closes and then ends its own life with its window. The history
@@ -40,11 +40,8 @@ class CHistoryFrame : public ui::FrameWindow {
     bool OnCreate(CREATESTRUCTA& create) override;
     bool OnCreateClient(CREATESTRUCTA& create) override;
     bool OnCommand(int id, int code, HWND control) override;
-    void OnClose() override;
-    void windowDetached() noexcept override;
 
   private:
-    std::unique_ptr<ui::WindowObject>* framePointer_;
     InstallEnvironment& environment_;
     FileSystem& files_;
     ui::ToolBar toolBar_;
@@ -52,9 +49,6 @@ class CHistoryFrame : public ui::FrameWindow {
     CHistorySplitterWnd splitter_;
     CHistoryTreeView treeView_;
     CHistoryDetailView detailView_;
-    HICON bigIcon_ = nullptr;
-    HICON smallIcon_ = nullptr;
-    bool ownsItself_ = false;
 };
 
 // "View &History": the history window held by `framePointer` is brought forward (restored when
