@@ -5,6 +5,8 @@
 // The interface identifiers of the type library are defined here, once.
 #include <initguid.h>
 
+#include "base/win/com_server.h"
+#include "base/win/module_file.h"
 #include "registration.h"
 #include "thumbnail_object.h"
 
@@ -16,41 +18,10 @@ const CLSID CLSID_Thumbnail = {
 namespace {
 
 HINSTANCE gInstance = nullptr;
-LONG gLockCount = 0;
-
-// The one class factory: static, so its own references do not count; LockServer does.
-class ClassFactory final : public IClassFactory {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        return ThumbnailObject::create(riid, out);
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        if (lock)
-            lockModule();
-        else
-            unlockModule();
-        return S_OK;
-    }
-};
-
-ClassFactory gFactory;
+vx::ServerLocks gLocks;
+vx::StaticClassFactory gFactory(gLocks, [](IUnknown* outer, REFIID riid, void** out) {
+    return outer ? CLASS_E_NOAGGREGATION : ThumbnailObject::create(riid, out);
+});
 
 }  // namespace
 
@@ -59,25 +30,15 @@ HINSTANCE moduleInstance() {
 }
 
 std::wstring modulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(gInstance, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return {};
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    return vx::moduleFileNameW(gInstance);
 }
 
 void lockModule() {
-    InterlockedIncrement(&gLockCount);
+    gLocks.lock();
 }
 
 void unlockModule() {
-    InterlockedDecrement(&gLockCount);
+    gLocks.unlock();
 }
 
 }  // namespace album
@@ -102,7 +63,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
 }
 
 STDAPI DllCanUnloadNow() {
-    return album::gLockCount == 0 ? S_OK : S_FALSE;
+    return album::gLocks.count() == 0 ? S_OK : S_FALSE;
 }
 
 STDAPI DllRegisterServer() {

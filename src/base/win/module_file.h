@@ -8,14 +8,21 @@
 
 namespace vx {
 
-// Full path of a loaded module (the program when null), whatever its length; empty when it
-// cannot be read.
-inline std::string moduleFileName(HMODULE module = nullptr) {
+namespace detail {
+inline DWORD moduleFileNameInto(HMODULE module, char* buffer, DWORD size) {
+    return GetModuleFileNameA(module, buffer, size);
+}
+inline DWORD moduleFileNameInto(HMODULE module, wchar_t* buffer, DWORD size) {
+    return GetModuleFileNameW(module, buffer, size);
+}
+
+template <class Char>
+std::basic_string<Char> moduleFileNameOf(HMODULE module) {
     // A full buffer means the path may have been cut: read again with room to spare, up to the
     // longest path there is.
-    std::string path(MAX_PATH, '\0');
+    std::basic_string<Char> path(MAX_PATH, Char());
     for (;;) {
-        const DWORD n = GetModuleFileNameA(module, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD n = moduleFileNameInto(module, path.data(), static_cast<DWORD>(path.size()));
         if (n == 0)
             return {};
         if (n < path.size() - 1) {
@@ -26,6 +33,16 @@ inline std::string moduleFileName(HMODULE module = nullptr) {
             return {};
         path.resize(path.size() * 2);
     }
+}
+}  // namespace detail
+
+// Full path of a loaded module (the program when null), whatever its length; empty when it
+// cannot be read.
+inline std::string moduleFileName(HMODULE module = nullptr) {
+    return detail::moduleFileNameOf<char>(module);
+}
+inline std::wstring moduleFileNameW(HMODULE module = nullptr) {
+    return detail::moduleFileNameOf<wchar_t>(module);
 }
 
 }  // namespace vx

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "base/win/com_server.h"
 #include "toolbar/win/band_window.h"
 #include "toolbar/win/quenta_bar.h"
 #include "toolbar/win/quenta_toolbar.h"
@@ -14,41 +15,9 @@ namespace quenta {
 namespace {
 
 HINSTANCE gInstance = nullptr;
-LONG gLockCount = 0;
+vx::ServerLocks gLocks;
 CRITICAL_SECTION gModuleLock;
-
-// The one class factory: static, so its own references do not count; LockServer does.
-class ClassFactory final : public IClassFactory {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (out == nullptr)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
-        if (out == nullptr)
-            return E_POINTER;
-        *out = nullptr;
-        return CQuentaBar::create(outer, riid, out);
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        if (lock)
-            lockModule();
-        else
-            unlockModule();
-        return S_OK;
-    }
-};
-
-ClassFactory gFactory;
+vx::StaticClassFactory gFactory(gLocks, CQuentaBar::create);
 
 }  // namespace
 
@@ -57,15 +26,15 @@ HINSTANCE moduleInstance() {
 }
 
 void lockModule() {
-    InterlockedIncrement(&gLockCount);
+    gLocks.lock();
 }
 
 void unlockModule() {
-    InterlockedDecrement(&gLockCount);
+    gLocks.unlock();
 }
 
 LONG moduleLockCount() {
-    return InterlockedCompareExchange(&gLockCount, 0, 0);
+    return gLocks.count();
 }
 
 ModuleLock::ModuleLock() {
