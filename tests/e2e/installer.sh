@@ -24,7 +24,7 @@ if [ "${VX_INSTALLER_INNER:-}" != 1 ]; then
 fi
 
 [ -f "$setup" ] || fail "$setup is not built"
-for f in StandinShell.dll standin-browser.exe standin-browser-driver.exe demo-driver.exe; do
+for f in StandinShell.dll standin-browser.exe demo-driver.exe; do
   [ -f "$bin/$f" ] || fail "$f is not built"
 done
 keep_beside_programs standin-windows.xml config.xml
@@ -179,7 +179,7 @@ mv "$bin/config.xml" "$installed/config.xml"
 browser_pid=
 stop_browser() {
   [ -n "$browser_pid" ] || return 0
-  wine "$(winpath "$bin/standin-browser-driver.exe")" --close >/dev/null 2>&1 || true
+  wine "$(winpath "$bin/demo-driver.exe")" --close-browsers >/dev/null 2>&1 || true
   for _ in $(seq 1 100); do
     kill -0 "$browser_pid" 2>/dev/null || break
     sleep 0.1
@@ -191,7 +191,7 @@ stop_browser() {
 trap 'stop_browser; harness_cleanup' EXIT
 wine "$(winpath "$bin/standin-browser.exe")" >"$work/browser.txt" 2>&1 &
 browser_pid=$!
-wine "$(winpath "$bin/standin-browser-driver.exe")" --window "A - Stand-in Browser" --choose all \
+wine "$(winpath "$bin/demo-driver.exe")" --band "A - Stand-in Browser" --choose all \
   --timeout 120 >"$work/driver.txt" 2>&1 || fail "the installed band's menu could not be used"
 wine "$(winpath "$bin/demo-driver.exe")" --caption "Download complete!" --press 2 --timeout 300 \
   >>"$work/driver.txt" 2>&1 || fail "the installed Vexaro did not finish the pages"
