@@ -339,7 +339,7 @@ int runHarvest(const HarvestOptions& options, std::ostream& out, std::ostream& e
         pass.run(media);
         counts = pass.counts();
     } else if (history) {
-        history->Save();
+        counts.historyNotSaved = history->Save().failed;
     }
     sink.finish();
     const bool interrupted = gRunning->load() == 0 && counts.copied + counts.downloaded +
@@ -362,7 +362,11 @@ int runHarvest(const HarvestOptions& options, std::ostream& out, std::ostream& e
         out << tableText(IDS_NO_FILES_TO_DOWNLOAD) << "\n";
     if (interrupted)
         out << "interrupted before every file was handled\n";
-    return counts.passedOver == 0 && tabProblems == 0 && !interrupted ? 0 : 1;
+    if (counts.historyNotSaved != 0)
+        out << "history: " << counts.historyNotSaved << " page(s) could not be saved\n";
+    return counts.passedOver == 0 && tabProblems == 0 && !interrupted && counts.historyNotSaved == 0
+               ? 0
+               : 1;
 }
 
 }  // namespace vx::chromium

@@ -211,7 +211,7 @@ void FilePass::run(const MediaUrlList& media) {
     if (host_ == SessionHost::DownloadWindow)
         flags_.stopRequested = 1;
     if (history_)
-        guarded([&] { history_->Save(); });
+        guarded([&] { counts_.historyNotSaved = history_->Save().failed; });
 }
 
 void FilePass::fetchOne(const MediaUrlList& media, std::size_t index) {

@@ -110,6 +110,9 @@ class FilePass {
         int duplicates = 0;  // skipped because a same-size file is there
         int filtered = 0;    // left out by the size filter
         int passedOver = 0;  // nothing usable received, or the transfer ended early or failed
+        // History records that could not be saved at the end (main window only): the files are
+        // on disk, but the history does not know them.
+        std::size_t historyNotSaved = 0;
     };
     const Counts& counts() const { return counts_; }
 

@@ -43,6 +43,17 @@ TEST_F(FilePassRun, EndsTheSessionInTheMainWindowAndSavesTheHistory) {
     EXPECT_NE(day.find(saveFolder.file("a.jpg")), std::string::npos);
 }
 
+TEST_F(FilePassRun, AHistoryThatCannotBeSavedIsCountedAndTheFileStays) {
+    // A file where the history folder belongs: no day file can be written.
+    ASSERT_TRUE(platformFileSystem().writeFile(history.historyFolder(), "not a folder"));
+    server.route("/a.jpg", test::okResponse("aaaa"));
+    recordPage("http://page/", {server.url("/a.jpg")});
+    FilePass::Counts counts = run({server.url("/a.jpg")}, SessionHost::MainWindow);
+    EXPECT_EQ(counts.downloaded, 1);
+    EXPECT_EQ(counts.historyNotSaved, 1u);
+    EXPECT_TRUE(platformFileSystem().exists(saveFolder.file("a.jpg")));
+}
+
 TEST_F(FilePassRun, AMissingSaveFolderIsReportedThenThePassGoesOnWithTheNewFolder) {
     std::string missing = saveFolder.file("not-there");
     settings.saveFolder = missing;
