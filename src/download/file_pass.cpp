@@ -37,38 +37,6 @@ bool guarded(Step&& step) noexcept {
 
 }  // namespace
 
-const char* httpErrorText(HttpError error) {
-    switch (error) {
-        case HttpError::None:
-            return "no response";
-        case HttpError::BadAddress:
-            return "a bad address";
-        case HttpError::UnsupportedScheme:
-            return "an unsupported scheme";
-        case HttpError::NoSession:
-            return "no internet session";
-        case HttpError::Connect:
-            return "no connection";
-        case HttpError::Send:
-            return "the request could not be sent";
-        case HttpError::Timeout:
-            return "no answer in time";
-        case HttpError::TooSlow:
-            return "too slow";
-        case HttpError::HeadTooLarge:
-            return "response headers too large";
-        case HttpError::Protocol:
-            return "not an HTTP response";
-        case HttpError::TooManyRedirects:
-            return "too many redirections";
-        case HttpError::Cancelled:
-            return "cancelled";
-        case HttpError::Read:
-            return "the response could not be read";
-    }
-    return "an unknown error";
-}
-
 void FilePass::passOver(const std::string& address, const std::string& reason) {
     ++counts_.passedOver;
     ports_.sink->passedOver(address, reason);

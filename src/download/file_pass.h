@@ -67,9 +67,6 @@ struct FilePassOptions {
     std::chrono::milliseconds refreshInterval{40};
 };
 
-// A short English reason for a failed transfer, for logs and summaries.
-const char* httpErrorText(HttpError error);
-
 // Whole percent of `position` out of `total`, integer division; a total of 0 counts as 100.
 uint64_t percentOf(uint64_t position, uint64_t total);
 // "%d%% Complete" with that percent.

@@ -65,6 +65,9 @@ enum class HttpError {
     Read,
 };
 
+// A short English reason for a failed transfer, for logs, summaries and test messages.
+const char* httpErrorText(HttpError error);
+
 struct HttpResponseHead {
     int status = 0;
     std::vector<std::string> contentLength;     // every Content-Length value, in order

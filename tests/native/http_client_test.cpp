@@ -15,7 +15,6 @@
 namespace vx {
 namespace {
 
-using test::describeHttpError;
 using test::LoopbackServer;
 
 TEST(HttpAddressSplit, TakesTheAddresssOwnSchemeHostAndPort) {
@@ -140,7 +139,7 @@ TEST_F(HttpClientLive, SendsTheRequestAndReadsHeadAndBody) {
     body[0] = 'A';
     server.route("/m/a.jpg?x=1", test::okResponse(body));
     HttpOpenResult r = open("/m/a.jpg?x=1#frag");
-    ASSERT_TRUE(r.transfer) << describeHttpError(r.error);
+    ASSERT_TRUE(r.transfer) << httpErrorText(r.error);
     EXPECT_EQ(r.transfer->head().status, 200);
     EXPECT_EQ(bodyLength(r.transfer->head()).bytes, 10000u);
     EXPECT_EQ(test::readWholeBody(*r.transfer).first, body);
@@ -230,7 +229,7 @@ TEST_F(HttpClientLive, ABodyThatStopsComingEndsAsTooSlow) {
     limits.lowSpeedWindowMs = 200;
     limits.lowSpeedBytes = 64;
     HttpOpenResult r = open("/stops", limits, test::giveUpAfter());
-    ASSERT_TRUE(r.transfer) << describeHttpError(r.error);
+    ASSERT_TRUE(r.transfer) << httpErrorText(r.error);
     auto [body, error] = test::readWholeBody(*r.transfer);
     EXPECT_LE(body.size(), 10u);
     EXPECT_EQ(error, HttpError::TooSlow);
@@ -245,7 +244,7 @@ TEST_F(HttpClientLive, APauseInTheBodyIsWaitedOut) {
             server.release();
         return false;
     });
-    ASSERT_TRUE(r.transfer) << describeHttpError(r.error);
+    ASSERT_TRUE(r.transfer) << httpErrorText(r.error);
     std::string body;
     char buffer[64];
     while (body.size() < 6) {
@@ -272,7 +271,7 @@ TEST_F(HttpClientLive, AnAbortStopsAWaitingTransfer) {
     std::atomic<int> askedWhileReading{0};
     HttpOpenResult r = open("/stall", test::generousHttpLimits(),
                             [&] { return reading && ++askedWhileReading >= 3; });
-    ASSERT_TRUE(r.transfer) << describeHttpError(r.error);
+    ASSERT_TRUE(r.transfer) << httpErrorText(r.error);
     reading = true;
     char buffer[64];
     ReadResult read = r.transfer->read(buffer, sizeof buffer);
@@ -335,7 +334,7 @@ TEST_F(HttpClientLive, HttpsIsFetchedOnlyFromAServerWithATrustedCertificate) {
     ::setenv("CURL_CA_BUNDLE", (std::string(VX_FIXTURES_DIR) + "/tls/loopback.crt").c_str(), 1);
     HttpOpenResult trusted = open(relay.url("/secure.jpg"));
     ::unsetenv("CURL_CA_BUNDLE");
-    ASSERT_TRUE(trusted.transfer) << describeHttpError(trusted.error) << " " << trusted.detail;
+    ASSERT_TRUE(trusted.transfer) << httpErrorText(trusted.error) << " " << trusted.detail;
     EXPECT_EQ(trusted.transfer->head().status, 200);
     EXPECT_EQ(test::readWholeBody(*trusted.transfer).first, "secret");
     EXPECT_EQ(server.requestCount("/secure.jpg"), 1);

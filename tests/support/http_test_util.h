@@ -9,39 +9,6 @@
 
 namespace vx::test {
 
-// A short English reason, for failure messages.
-inline const char* describeHttpError(HttpError error) {
-    switch (error) {
-        case HttpError::None:
-            return "no error";
-        case HttpError::BadAddress:
-            return "the address is not an absolute http or https address";
-        case HttpError::UnsupportedScheme:
-            return "the address's scheme is not supported";
-        case HttpError::NoSession:
-            return "no internet session";
-        case HttpError::Connect:
-            return "the connection could not be made";
-        case HttpError::Send:
-            return "the request could not be sent";
-        case HttpError::Timeout:
-            return "the server did not answer in time";
-        case HttpError::TooSlow:
-            return "the server sent too little for too long";
-        case HttpError::HeadTooLarge:
-            return "the response headers are too large";
-        case HttpError::Protocol:
-            return "the response is not HTTP";
-        case HttpError::TooManyRedirects:
-            return "too many redirections";
-        case HttpError::Cancelled:
-            return "cancelled";
-        case HttpError::Read:
-            return "the response could not be read";
-    }
-    return "unknown error";
-}
-
 // The whole body, or what came before the error that ended it.
 inline std::pair<std::string, HttpError> readWholeBody(HttpTransfer& transfer) {
     std::string body;

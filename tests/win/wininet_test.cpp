@@ -18,7 +18,6 @@
 namespace vx {
 namespace {
 
-using test::describeHttpError;
 using test::LoopbackServer;
 
 using test::readWholeBody;
@@ -42,7 +41,7 @@ TEST_F(WinInetClient, SendsAnHttp10GetWithTheAgentToTheAddresssPort) {
     std::string body(20000, 'w');
     server.route("/dir/a.jpg?x=1&y=2", test::okResponse(body));
     HttpOpenResult r = open("/dir/a.jpg?x=1&y=2#part");
-    ASSERT_TRUE(r.transfer) << describeHttpError(r.error);
+    ASSERT_TRUE(r.transfer) << httpErrorText(r.error);
     EXPECT_EQ(r.transfer->head().status, 200);
     EXPECT_EQ(bodyLength(r.transfer->head()).bytes, body.size());
     EXPECT_EQ(readWholeBody(*r.transfer).first, body);
@@ -57,7 +56,7 @@ TEST_F(WinInetClient, SendsAnHttp10GetWithTheAgentToTheAddresssPort) {
 TEST_F(WinInetClient, ABackslashInThePathIsSentAsASlashLikeTheNativeClient) {
     server.route("/dir/b.jpg", test::okResponse("bee"));
     HttpOpenResult r = open("/dir\\b.jpg");
-    ASSERT_TRUE(r.transfer) << describeHttpError(r.error);
+    ASSERT_TRUE(r.transfer) << httpErrorText(r.error);
     EXPECT_EQ(readWholeBody(*r.transfer).first, "bee");
     auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
