@@ -176,18 +176,6 @@ mkdir -p "$save"
 write_config "$save"
 mv "$bin/config.xml" "$installed/config.xml"
 
-browser_pid=
-stop_browser() {
-  [ -n "$browser_pid" ] || return 0
-  wine "$(winpath "$bin/demo-driver.exe")" --close-browsers >/dev/null 2>&1 || true
-  for _ in $(seq 1 100); do
-    kill -0 "$browser_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill "$browser_pid" 2>/dev/null || true
-  wait "$browser_pid" 2>/dev/null || true
-  browser_pid=
-}
 trap 'stop_browser; harness_cleanup' EXIT
 wine "$(winpath "$bin/standin-browser.exe")" >"$work/browser.txt" 2>&1 &
 browser_pid=$!

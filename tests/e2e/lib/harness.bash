@@ -101,3 +101,19 @@ write_config() {
 </CONFIG>
 CONFIG
 }
+
+# The stand-in browser a test starts in the background sets browser_pid; stop_browser asks its
+# windows to close, ends it if they do not, and waits for it. The driver is named by its Windows
+# path, so the call changes nothing the test has set up in the prefix.
+browser_pid=
+stop_browser() {
+  [ -n "$browser_pid" ] || return 0
+  "$wine_run" "$(winpath "$bin/demo-driver.exe")" --close-browsers </dev/null >/dev/null 2>&1 || true
+  for _ in $(seq 1 100); do
+    kill -0 "$browser_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$browser_pid" 2>/dev/null || true
+  wait "$browser_pid" 2>/dev/null || true
+  browser_pid=
+}
